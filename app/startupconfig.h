@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+// What the store client learns at start: command line, server host and
+// developer mode. Set once by main, read by the rest of the program.
+struct CommandLine
+{
+    QString cardPath;
+    bool inspect = false;
+};
+
+// Arguments after the program name: "-inspect" sets the flag, any other
+// argument is the card path (the last one wins).
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// First line of "serverIp.txt" in appDir without line ends, or the mirror host
+// when the file is missing; the production store host becomes the mirror host.
+QString readServerHost(const QDir &appDir);
+
+// Developer tools are on for every server but the production mirror, where
+// "-inspect" decides.
+bool developerModeFor(const QString &serverHost, bool inspect);
+
+bool developerMode();
+void setDeveloperMode(bool enabled);
+
+// The start-up banner, one debug line per item.
+void writeStartupBanner(const QDateTime &startTime, const QString &applicationPath, const QString &tempPath,
+                        const QString &cardPath, const QString &serverHost);

@@ -1,0 +1,4 @@
+#include "environmentimpl.h"
+
+EnvironmentImpl::EnvironmentImpl() = default;
+EnvironmentImpl::~EnvironmentImpl() = default;

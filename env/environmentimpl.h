@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+// Platform services of the store client and the card watcher: folders,
+// volumes, disk geometry and the external track tools. One implementation
+// per platform; everything else reaches it through Environment.
+class EnvironmentImpl
+{
+public:
+    EnvironmentImpl();
+    virtual ~EnvironmentImpl();
+
+    virtual QString updateIniPath() const = 0;
+    virtual QString platformName() const = 0;
+    virtual QString autoUpdaterPath() const = 0;
+    // Bytes per allocation unit of the volume holding path; 0 when unknown.
+    virtual quint32 clusterSize(const QString &path) const = 0;
+    // Free bytes available to the caller and total size; outputs untouched on failure.
+    virtual bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const = 0;
+    virtual QDir applicationDir() const = 0;
+    virtual QDir installerTempDir() const = 0;
+    virtual QDir downloadDir() const = 0;
+    // Root paths (with a trailing separator) of removable, non-floppy volumes.
+    virtual QStringList removableVolumes() const = 0;
+    virtual bool runWakeform(const QDir &toolDir, const QString &trackPath, const QString &outputDir) const = 0;
+    virtual bool runSondrak(const QDir &toolDir, const QString &trackPath, const QString &outputDir) const = 0;
+    virtual bool runSondump(const QDir &toolDir, const QString &inputPath, const QString &outputPath) const = 0;
+    virtual bool readSlgTrackText(const QString &textPath, double &latitude, double &longitude) const = 0;
+    virtual bool readT3dTrackText(const QString &textPath, double &latitude, double &longitude) const = 0;
+    virtual bool sonarTracksSupported() const = 0;
+
+private:
+    QString mUnused;
+};

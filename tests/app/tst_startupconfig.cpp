@@ -1,0 +1,166 @@
+#include "serverhosts.h"
+#include "startupconfig.h"
+#include "testsupport.h"
+#include "titles.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class StartupConfigTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void serverHost_data();
+    void serverHost();
+    void developerMode_data();
+    void developerMode();
+    void editionLabel_data();
+    void editionLabel();
+    void title_data();
+    void title();
+    void errorNames_data();
+    void errorNames();
+};
+
+void StartupConfigTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("cardPath");
+    QTest::addColumn<bool>("inspect");
+
+    QTest::newRow("none") << QStringList { "Tidemart" } << QString() << false;
+    QTest::newRow("inspect only") << QStringList { "Tidemart", "-inspect" } << QString() << true;
+    QTest::newRow("card") << QStringList { "Tidemart", "/media/card" } << "/media/card" << false;
+    QTest::newRow("last card wins") << QStringList { "Tidemart", "/a", "-inspect", "/b" } << "/b" << true;
+    QTest::newRow("inspect is case-sensitive") << QStringList { "Tidemart", "-Inspect" } << "-Inspect" << false;
+    QTest::newRow("program name is never the card") << QStringList { "/opt/Tidemart" } << QString() << false;
+}
+
+void StartupConfigTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    const CommandLine parsed = parseCommandLine(arguments);
+    QTEST(parsed.cardPath, "cardPath");
+    QTEST(parsed.inspect, "inspect");
+}
+
+void StartupConfigTest::serverHost_data()
+{
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("host");
+
+    const QString mirror = ServerHosts::productionMirror();
+    QTest::newRow("no file: mirror") << false << QByteArray() << mirror;
+    QTest::newRow("plain host") << true << QByteArray("127.0.0.1:8080") << "127.0.0.1:8080";
+    QTest::newRow("trailing line feed") << true << QByteArray("beta.host\n") << "beta.host";
+    QTest::newRow("carriage return too") << true << QByteArray("beta.host\r\n") << "beta.host";
+    QTest::newRow("later lines ignored") << true << QByteArray("first\nsecond\n") << "first";
+    QTest::newRow("blanks kept") << true << QByteArray(" spaced \n") << " spaced ";
+    QTest::newRow("empty file: empty host") << true << QByteArray() << QString();
+    QTest::newRow("production store becomes mirror")
+        << true << (ServerHosts::productionStore() + "\n").toUtf8() << mirror;
+    QTest::newRow("only an exact production name is replaced")
+        << true << (ServerHosts::productionStore() + ".x").toUtf8() << ServerHosts::productionStore() + ".x";
+}
+
+void StartupConfigTest::serverHost()
+{
+    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (fileExists)
+        QVERIFY(TestSupport::writeFile(dir.filePath("serverIp.txt"), content));
+    QTEST(readServerHost(QDir(dir.path())), "host");
+}
+
+void StartupConfigTest::developerMode_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("inspect");
+    QTest::addColumn<bool>("developer");
+
+    const QString mirror = ServerHosts::productionMirror();
+    QTest::newRow("mirror without -inspect") << mirror << false << false;
+    QTest::newRow("mirror with -inspect") << mirror << true << true;
+    QTest::newRow("host containing the mirror") << "x." + mirror << false << false;
+    QTest::newRow("other server") << "127.0.0.1" << false << true;
+    QTest::newRow("beta server") << ServerHosts::beta() << false << true;
+    QTest::newRow("mirror in other case") << mirror.toUpper() << false << true;
+}
+
+void StartupConfigTest::developerMode()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, inspect);
+    QTEST(developerModeFor(host, inspect), "developer");
+}
+
+void StartupConfigTest::editionLabel_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("mirror") << ServerHosts::productionMirror() << "Velamaris";
+    QTest::newRow("development") << ServerHosts::development() << "Velamaris DEVELOPER";
+    QTest::newRow("beta") << ServerHosts::beta() << "Velamaris BETA";
+    QTest::newRow("production store itself") << ServerHosts::productionStore() << "Unknow Server";
+    QTest::newRow("empty") << QString() << "Unknow Server";
+    QTest::newRow("local") << "127.0.0.1:8080" << "Unknow Server";
+}
+
+void StartupConfigTest::editionLabel()
+{
+    QFETCH(QString, host);
+    QTEST(serverEditionLabel(host), "label");
+}
+
+void StartupConfigTest::title_data()
+{
+    QTest::addColumn<int>("percentage");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("none") << -1 << "Velamaris - V1.5.1";
+    QTest::newRow("0") << 0 << "Velamaris - V1.5.1";
+    QTest::newRow("1") << 1 << "Velamaris - V1.5.1 - (1)";
+    QTest::newRow("50") << 50 << "Velamaris - V1.5.1 - (50)";
+    QTest::newRow("99") << 99 << "Velamaris - V1.5.1 - (99)";
+    QTest::newRow("100") << 100 << "Velamaris - V1.5.1";
+}
+
+void StartupConfigTest::title()
+{
+    QFETCH(int, percentage);
+    QTEST(applicationTitle(QStringLiteral("Velamaris"), percentage), "title");
+}
+
+void StartupConfigTest::errorNames_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("0") << 0 << "Error unknown";
+    QTest::newRow("1") << 1 << "ConnectionRefusedError";
+    QTest::newRow("203") << 203 << "ContentNotFoundError";
+    QTest::newRow("399") << 399 << "ProtocolFailure";
+    QTest::newRow("401 (server answered 500)") << 401 << "InternalServerError";
+    QTest::newRow("900") << 900 << "Timeout connection elapsed";
+    QTest::newRow("901") << 901 << "File with wrong size";
+    QTest::newRow("902") << 902 << "ErrorPreparingInstallation";
+    QTest::newRow("903") << 903 << "ErrorIinstallChart";
+    QTest::newRow("904") << 904 << "ErrorInstallingUGC";
+    QTest::newRow("905") << 905 << "ErrorUploadingSonarTrack";
+    QTest::newRow("906") << 906 << "Error unknown";
+    QTest::newRow("manifest") << int(ErrorManifestNotObtained) << "ErrorManifestNotObtained";
+    QTest::newRow("negative") << -1 << "Error unknown";
+}
+
+void StartupConfigTest::errorNames()
+{
+    QFETCH(int, code);
+    QTEST(errorCodeName(code), "name");
+}
+
+QTEST_GUILESS_MAIN(StartupConfigTest)
+#include "tst_startupconfig.moc"

@@ -1,0 +1,92 @@
+#include "environment.h"
+#include "environment_linux.h"
+#include "testsupport.h"
+
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/statvfs.h>
+
+class EnvironmentTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fixedValues();
+    void folders();
+    void freeSpaceOfRealFolder();
+    void clusterSizeOfRealFolder();
+    void failedQueriesLeaveOutputsAlone();
+};
+
+void EnvironmentTest::fixedValues()
+{
+    Environment *environment = Environment::instance();
+    QCOMPARE(environment->platformName(), QStringLiteral("pc"));
+    QCOMPARE(Environment::versionString(), QStringLiteral("1.5.1"));
+    QCOMPARE(Environment::buildNumber(), 151);
+    QVERIFY(environment->sonarTracksSupported());
+    QVERIFY(environment->serverAddress().isEmpty());
+    environment->setServerAddress("127.0.0.1:8080");
+    QCOMPARE(environment->serverAddress(), QStringLiteral("127.0.0.1:8080"));
+    QCOMPARE(Environment::instance(), environment);
+}
+
+void EnvironmentTest::folders()
+{
+    Environment *environment = Environment::instance();
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QCOMPARE(environment->applicationDir().absolutePath(), QDir(appDir).absolutePath());
+    QCOMPARE(environment->updateIniPath(), appDir + "/update.ini");
+    QCOMPARE(environment->autoUpdaterPath(), appDir + "/autoupdate-linux");
+    QCOMPARE(environment->installerTempDir().absolutePath(), QDir::temp().absoluteFilePath("VelamarisBKTemp"));
+    QCOMPARE(environment->downloadDir().absolutePath(),
+             QDir::temp().absoluteFilePath("VelamarisBKTemp") + "/Download");
+    // Nothing is created until it is used.
+    QVERIFY(!environment->installerTempDir().exists());
+}
+
+void EnvironmentTest::freeSpaceOfRealFolder()
+{
+    QTemporaryDir dir;
+    quint64 freeBytes = 0;
+    quint64 totalBytes = 0;
+    QVERIFY(Environment::instance()->freeSpace(dir.path(), freeBytes, totalBytes));
+
+    struct statvfs info;
+    QCOMPARE(statvfs(QFile::encodeName(dir.path()).constData(), &info), 0);
+    QCOMPARE(totalBytes, quint64(info.f_blocks) * info.f_frsize);
+    QVERIFY(totalBytes > 0);
+    QVERIFY(freeBytes <= totalBytes);
+    // The caller's share: root's reserve is not counted, other writers may move it a little.
+    const QStorageInfo storage(dir.path());
+    const qint64 difference = qint64(freeBytes) - storage.bytesAvailable();
+    QVERIFY2(qAbs(difference) < 64 * 1024 * 1024, qPrintable(QString::number(difference)));
+}
+
+void EnvironmentTest::clusterSizeOfRealFolder()
+{
+    QTemporaryDir dir;
+    struct statvfs info;
+    QCOMPARE(statvfs(QFile::encodeName(dir.path()).constData(), &info), 0);
+    const quint32 cluster = Environment::instance()->clusterSize(dir.path());
+    QCOMPARE(cluster, quint32(info.f_frsize));
+    QVERIFY(cluster >= 512);
+    QCOMPARE(cluster & (cluster - 1), 0u); // a power of two
+}
+
+void EnvironmentTest::failedQueriesLeaveOutputsAlone()
+{
+    Environment *environment = Environment::instance();
+    QCOMPARE(environment->clusterSize("/no/such/drive/"), 0u);
+    QCOMPARE(environment->clusterSize(QString()), 0u);
+    quint64 freeBytes = 7;
+    quint64 totalBytes = 9;
+    QVERIFY(!environment->freeSpace("/no/such/drive/", freeBytes, totalBytes));
+    QCOMPARE(freeBytes, 7ull);
+    QCOMPARE(totalBytes, 9ull);
+}
+
+QTEST_GUILESS_MAIN(EnvironmentTest)
+#include "tst_environment.moc"
