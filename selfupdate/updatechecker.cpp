@@ -1,0 +1,102 @@
+#include "updatechecker.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace {
+// The version document is cut up by text search, not parsed as XML.
+QString taggedValue(const QString &text, const QString &tag)
+{
+    const QString open = QLatin1Char('<') + tag + QLatin1Char('>');
+    const QString close = QStringLiteral("</") + tag + QLatin1Char('>');
+    const int start = text.indexOf(open) + open.length();
+    const int count = text.indexOf(close) - start;
+    return text.mid(start, count < 0 ? -1 : count).trimmed();
+}
+} // namespace
+
+UpdateChecker::UpdateChecker(QObject *parent)
+    : QObject(parent)
+    , mNetworkManager(new QNetworkAccessManager(this))
+{
+    connect(mNetworkManager, &QNetworkAccessManager::finished, this, &UpdateChecker::updateFinished);
+}
+
+bool UpdateChecker::writeUpdateIni(const QString &path, const QString &serverHost, const QString &platformName,
+                                   int versionId)
+{
+    // Written whole or not at all: the auto-updater depends on this file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QTextStream out(&file);
+    out.setCodec("ISO-8859-1");
+    out << "[Update]\n";
+    out << QStringLiteral("url = http://%1/devices/qt_tidemart_%2_version").arg(serverHost, platformName) << '\n';
+    out << QStringLiteral("version_id = %1").arg(versionId) << '\n';
+    out << "update_download_location = tmp/\n";
+    out << "check_for_updates = 1\n";
+    out.flush();
+    return file.commit();
+}
+
+bool UpdateChecker::readUpdateIni(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    bool versionRead = false;
+    bool urlRead = false;
+    QTextStream in(&file);
+    in.setCodec("ISO-8859-1");
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const QStringList parts = line.split(QLatin1Char('='));
+        if (line.contains(QLatin1String("version_id"))) {
+            if (parts.size() >= 2) {
+                mCurrentVersionId = parts.at(1).trimmed().toInt();
+                versionRead = true;
+            }
+        } else if (line.contains(QLatin1String("url"))) {
+            if (parts.size() >= 2) {
+                mUpdateUrl = parts.at(1).trimmed();
+                urlRead = true;
+            }
+        }
+    }
+    return versionRead && urlRead;
+}
+
+void UpdateChecker::checkForUpdate()
+{
+    if (mBusy || mUpdateUrl.isEmpty())
+        return;
+    mBusy = true;
+    mUpdateAvailable = false;
+    mNetworkManager->get(QNetworkRequest(QUrl(mUpdateUrl)));
+}
+
+void UpdateChecker::updateFinished(QNetworkReply *reply)
+{
+    bool available = false;
+    QString downloadUrl;
+    if (reply->error() != QNetworkReply::NoError) {
+        qDebug() << "WARNING: Error updating: " << reply->errorString();
+    } else {
+        const QString body = QString::fromLatin1(reply->readAll());
+        mLatestVersion = taggedValue(body, QStringLiteral("version"));
+        const int versionId = taggedValue(body, QStringLiteral("versionId")).toInt();
+        downloadUrl = taggedValue(body, QStringLiteral("url"));
+        available = mCurrentVersionId < versionId;
+    }
+    reply->deleteLater();
+    mUpdateAvailable = available;
+    mBusy = false;
+    if (available)
+        emit updateReady(true, downloadUrl);
+}
