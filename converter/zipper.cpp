@@ -87,6 +87,8 @@ bool CZipper::AddFile(const std::string &filePath)
     zip_fileinfo info = {};
     info.tmz_date = dosRangeTime(lastWrite);
     info.dosDate = 0;
+    // minizip itself sets the text bit when zlib finds the first block to be
+    // text; a .stk file starts with binary bytes, so its entry keeps 0.
     info.internal_fa = 0;
     info.external_fa = attributes;
 
