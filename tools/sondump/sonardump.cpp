@@ -106,7 +106,7 @@ int SonarDump::run(const std::string &inputPath, const std::string &outputPath, 
     }
     FILE *in = std::fopen(inputPath.c_str(), "rb");
     if (!in) {
-        message = inputPath + ": " + std::strerror(errno);
+        message = std::strerror(errno);
         std::fclose(out);
         return FileError;
     }
