@@ -1,10 +1,13 @@
 #include "slgtextreader.h"
 #include "testsupport.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -53,6 +56,7 @@ private slots:
     void numberFields_data();
     void numberFields();
     void unreadableNumberKeepsPreviousValue();
+    void depthReadsLikeStrtof();
     void shortLinesAreNotSoundings_data();
     void shortLinesAreNotSoundings();
     void identicalLinesAndFlaglessPointsAreCounted();
@@ -265,6 +269,44 @@ void SlgTextReaderTest::unreadableNumberKeepsPreviousValue()
     QCOMPARE(points[1].PositionX, 100);
     QCOMPARE(points[1].PositionY, 200);
     QCOMPARE(points[1].TimeOffset, 3000);
+}
+
+void SlgTextReaderTest::depthReadsLikeStrtof()
+{
+    // Awkward cases first, then many plain decimals of every length.
+    QList<QByteArray> texts { "0", "-0", "+0.0", "16777216", "16777217", "16777217.5", "167772.165", "0.1",
+                              "0.12345678901", "1234567.8", "3.4028235e38", "1e39", "1e-3", "1e", "1E2", "0x1p3",
+                              "0X10", "inf", "-nan", ".5", "5.", "-.25", " \t 7.75", "00012.50", "1.0000000001",
+                              "9999999999999", "0.30000001192092896", "2.62", "13.3", "4.009" };
+    QRandomGenerator generator(7);
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray text = generator.bounded(4) == 0 ? "-" : "";
+        text += QByteArray::number(generator.bounded(1u << 30) >> generator.bounded(30));
+        if (generator.bounded(3) != 0) {
+            text += '.';
+            const int decimals = generator.bounded(13);
+            for (int d = 0; d < decimals; ++d)
+                text += char('0' + generator.bounded(10));
+        }
+        texts << text;
+    }
+
+    QByteArray content = kHeader + "\n";
+    for (const QByteArray &text : texts)
+        content += point("T", text, "T", "1", "2", "T", "3") + "\n";
+    int finalResult = -1;
+    const QVector<TrackPoint> points = readAll(write(content), finalResult);
+    QCOMPARE(finalResult, 5);
+    QCOMPARE(points.size(), texts.size());
+    float expected = 0.0f;
+    for (int i = 0; i < texts.size(); ++i) {
+        char *end = nullptr;
+        const float parsed = std::strtof(texts[i].constData(), &end);
+        if (end != texts[i].constData())
+            expected = parsed;
+        QVERIFY2(std::memcmp(&points[i].Depth, &expected, sizeof expected) == 0,
+                 texts[i] + " gave " + QByteArray::number(points[i].Depth, 'g', 9));
+    }
 }
 
 void SlgTextReaderTest::shortLinesAreNotSoundings_data()
