@@ -110,6 +110,9 @@ int SonarDump::run(const std::string &inputPath, const std::string &outputPath, 
         std::fclose(out);
         return FileError;
     }
+    // Frames and records are read one by one: a large buffer keeps that to
+    // a few big reads.
+    std::setvbuf(in, nullptr, _IOFBF, 1 << 20);
     int result = dump(in, out, message);
     std::fclose(in);
     if (std::fclose(out) != 0 && result == Success) {
