@@ -86,6 +86,7 @@ private slots:
     void twoArgumentsAlwaysMeanConversion();
     void minimumPointsOption_data();
     void minimumPointsOption();
+    void archiveIsNamedAfterLogAndTrack_data();
     void archiveIsNamedAfterLogAndTrack();
     void furtherDotInSourceNameCutsFinalName();
     void destinationWithOrWithoutSeparator_data();
@@ -244,29 +245,45 @@ void SondrakTest::minimumPointsOption()
         QVERIFY(nothingLeftBehind());
 }
 
+void SondrakTest::archiveIsNamedAfterLogAndTrack_data()
+{
+    QTest::addColumn<QByteArray>("points");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("three points, times 0, 1000 and 1500")
+        << dumpLine(true, "10", true, 1, 2, true, 0) + dumpLine(true, "11", true, 3, 4, true, 1000)
+            + dumpLine(true, "12", true, 5, 6, true, 1500)
+        << "Log 1__2012_05_06__07_08_09__1500__3";
+    QTest::newRow("a larger time that is not valid does not count")
+        << dumpLine(true, "10", true, 1, 2, true, 0) + dumpLine(true, "11", true, 3, 4, true, 1000)
+            + dumpLine(true, "12", true, 5, 6, true, 1500) + dumpLine(true, "13", true, 7, 8, false, 9000)
+            + dumpLine(true, "14", true, 9, 10, true, 1200)
+        << "Log 1__2012_05_06__07_08_09__1500__5";
+}
+
 void SondrakTest::archiveIsNamedAfterLogAndTrack()
 {
-    prepareDump(kHeader + "\n" + dumpLine(true, "10", true, 1, 2, true, 0) + dumpLine(true, "11", true, 3, 4, true, 1000)
-                + dumpLine(true, "12", true, 5, 6, true, 1500) + dumpLine(true, "13", true, 7, 8, false, 9000)
-                + dumpLine(true, "14", true, 9, 10, true, 1200));
+    QFETCH(QByteArray, points);
+    QFETCH(QString, name);
+    prepareDump(kHeader + "\n" + points);
     const QString log = source("Log 1.slg");
     QCOMPARE(sondrak({ log, mOut, "-minNPoint", "3" }).exitCode, 0);
 
-    const QString archive = mOut + "/Log 1__2012_05_06__07_08_09__1500__5.zip";
+    const QString archive = mOut + "/" + name + ".zip";
     QCOMPARE(TestSupport::folderEntries(mOut), QStringList { QFileInfo(archive).fileName() });
     QVERIFY(TestSupport::folderEntries(mTemp).isEmpty());
     QCOMPARE(TestSupport::runChild("unzip", { "-t", archive }).exitCode, 0);
-    QCOMPARE(TestSupport::runChild("zipinfo", { "-1", archive }).standardOutput,
-             QByteArray("Log 1__2012_05_06__07_08_09__1500__5.stk\n"));
+    QCOMPARE(TestSupport::runChild("zipinfo", { "-1", archive }).standardOutput, name.toLatin1() + ".stk\n");
 
     const QByteArray stk = TestSupport::runChild("unzip", { "-p", archive }).standardOutput;
-    QCOMPARE(stk.size(), 372 + 5 * 20);
+    const int count = points.count('\n');
+    QCOMPARE(stk.size(), 372 + count * 20);
     QCOMPARE(stk.left(12).toHex(' '), QByteArray("6b 74 73 2e 68 01 00 00 01 01 00 00"));
     QVERIFY(stk.mid(12).startsWith(QFile::encodeName(log) + '\0'));
     QCOMPARE(u32At(stk, 12 + 300), quint32(QFileInfo(log).size()));
     QCOMPARE(u64At(stk, 12 + 312),
              fileTimeOfLocal(QDateTime(QDate(2012, 5, 6), QTime(7, 8, 9), Qt::LocalTime)));
-    QCOMPARE(u32At(stk, 12 + 320), 5u);
+    QCOMPARE(u32At(stk, 12 + 320), quint32(count));
     QCOMPARE(stk.mid(12 + 332, 24), QByteArray("2012:05:06 07:08:09,000") + '\0');
     // The first point: flags, position, 10 ft in metres, time.
     QCOMPARE(stk.mid(372, 20).toHex(' '), QByteArray("07 00 00 00 01 00 00 00 02 00 00 00 6f 12 43 40 00 00 00 00"));
