@@ -2,6 +2,7 @@
 #include "stktocsv.h"
 #include "stkwriter.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -96,6 +97,7 @@ private slots:
     void csvExport();
     void csvOfEmptyTrackHasHeadOnly();
     void csvOfInvalidTrackWritesNothing();
+    void csvThatCannotBeWrittenIsRemoved();
 
 private:
     QString makeSource(const QDateTime &lastWrite, int size = 1234);
@@ -513,6 +515,21 @@ void StkFormatTest::csvOfInvalidTrackWritesNothing()
     QCOMPARE(exporter.Convert(local8(path), local8(mDir->filePath("csv"))), 10);
     QCOMPARE(exporter.Convert(local8(mDir->filePath("missing.stk")), local8(mDir->filePath("csv"))), 10);
     QVERIFY(TestSupport::folderEntries(mDir->filePath("csv")).isEmpty());
+}
+
+void StkFormatTest::csvThatCannotBeWrittenIsRemoved()
+{
+    QVector<TrackPoint> points;
+    for (int i = 0; i < 2000; ++i)
+        points << makePoint(true, 1.5f * i, true, 1113195 + i, 6446276 - i, true, 50 * i);
+    const QString path = writeTrack(points);
+    QVERIFY(!path.isEmpty());
+    TmpfsMount full(mDir->filePath("small"), 8192);
+    if (!full.isMounted())
+        QSKIP("cannot mount a small file system here");
+    CStkToCsv exporter;
+    QCOMPARE(exporter.Convert(local8(path), local8(full.mountPoint())), 10);
+    QVERIFY(TestSupport::folderEntries(full.mountPoint()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(StkFormatTest)
