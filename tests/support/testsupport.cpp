@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -59,6 +60,45 @@ QString sourceDir()
 bool permissionsAreIgnored()
 {
     return ::geteuid() == 0;
+}
+
+bool copyExecutable(const QString &from, const QString &folder, const QString &name)
+{
+    QDir().mkpath(folder);
+    const QString to = QDir(folder).filePath(name);
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        return false;
+    return QFile(to).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+QString fakeToolPath()
+{
+    return testBinDir() + QStringLiteral("/velamaris_fake_tool");
+}
+
+ChildResult runChild(const QString &program, const QStringList &arguments, const QProcessEnvironment &additions)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(additions);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ChildResult result;
+    if (!process.waitForStarted(-1))
+        return result;
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace TestSupport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "dumpwriter.h"
+
+#include <cstdio>
+#include <string>
+
+struct TrackPoint;
+
+namespace sondump {
+
+// Tracks made by Sondrak: a .stk file, or the zip archive that holds one.
+// Each point becomes a row with its depth (back in feet), position and time;
+// the columns a .stk file does not keep stay 0 with flags F.
+class StkDecoder
+{
+public:
+    // in is a zip archive; its first entry named *.stk is dumped.
+    static int decodeArchive(FILE *in, DumpWriter &out, std::string &message);
+    // in is a bare .stk file.
+    static int decodeTrack(FILE *in, DumpWriter &out, std::string &message);
+
+    static DumpRow rowFromPoint(const TrackPoint &point);
+};
+
+} // namespace sondump
