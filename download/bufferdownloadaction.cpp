@@ -1,0 +1,34 @@
+#include "bufferdownloadaction.h"
+
+#include <QBuffer>
+
+BufferDownloadAction::BufferDownloadAction(const QUrl &url, QObject *parent)
+    : VelDownloadAction(url, nullptr, parent)
+    , mBuffer(new QBuffer(this))
+{
+}
+
+BufferDownloadAction::~BufferDownloadAction() = default;
+
+QByteArray BufferDownloadAction::buffer() const
+{
+    return mBuffer->data();
+}
+
+void BufferDownloadAction::startAction()
+{
+    if (mBuffer->isOpen())
+        mBuffer->close();
+    mBuffer->setData(QByteArray());
+    mBuffer->open(QIODevice::ReadWrite | QIODevice::Truncate);
+}
+
+void BufferDownloadAction::finishAction()
+{
+}
+
+void BufferDownloadAction::storeAvailableData()
+{
+    if (QNetworkReply *source = reply())
+        mBuffer->write(source->readAll());
+}
