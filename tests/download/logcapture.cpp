@@ -1,0 +1,35 @@
+#include "logcapture.h"
+
+#include "logging.h"
+#include "testsupport.h"
+
+LogCapture::LogCapture()
+{
+    mOpen = mDir.isValid() && openLogFile(mDir.filePath(QStringLiteral("log")));
+    qInstallMessageHandler(logMessageHandler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(nullptr);
+    closeLogFile();
+}
+
+QStringList LogCapture::lines() const
+{
+    return TestSupport::readLines(mDir.filePath(QStringLiteral("log")));
+}
+
+QStringList LogCapture::linesStartingWith(const QStringList &prefixes) const
+{
+    QStringList result;
+    for (const QString &line : lines()) {
+        for (const QString &prefix : prefixes) {
+            if (line.startsWith(prefix)) {
+                result.append(line);
+                break;
+            }
+        }
+    }
+    return result;
+}
