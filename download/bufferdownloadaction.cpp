@@ -29,6 +29,7 @@ void BufferDownloadAction::finishAction()
 
 void BufferDownloadAction::storeAvailableData()
 {
-    if (QNetworkReply *source = reply())
+    QNetworkReply *source = reply();
+    if (source && source->isReadable())
         mBuffer->write(source->readAll());
 }

@@ -47,7 +47,7 @@ void FileDownloadAction::startAction()
 void FileDownloadAction::storeAvailableData()
 {
     QNetworkReply *source = reply();
-    if (!mTempFile || !source)
+    if (!mTempFile || !source || !source->isReadable())
         return;
     if (mReadBuffer.size() < kReadChunk)
         mReadBuffer.resize(kReadChunk);

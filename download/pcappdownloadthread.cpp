@@ -112,7 +112,7 @@ void PCAppDownloadThread::startTransfer()
     QDir().mkpath(mDestinationFolder);
     mWriteFailed = false;
     mFile = new QFile(temporaryPath());
-    if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         const QString message = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
         delete mFile;
         mFile = nullptr;
@@ -162,7 +162,8 @@ void PCAppDownloadThread::progressDownload(qint64 bytesReceived, qint64 bytesTot
 
 void PCAppDownloadThread::dataRead()
 {
-    if (!mReply || !mFile)
+    // An aborted reply is closed: nothing left to read.
+    if (!mReply || !mFile || !mReply->isReadable())
         return;
     const QByteArray bytes = mReply->readAll();
     if (bytes.isEmpty() || mWriteFailed)

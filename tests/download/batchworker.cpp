@@ -29,6 +29,7 @@ void BatchWorker::run()
         }
         emit waitingSignal();
     }
+    mAboutToWait.store(true);
     mManager->waitForAll();
     if (mAfterWait)
         mAfterWait();

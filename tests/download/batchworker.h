@@ -33,6 +33,8 @@ public:
 
     // Runs in the worker right after waitForAll() returned.
     void setAfterWait(std::function<void()> afterWait) { mAfterWait = std::move(afterWait); }
+    // Set just before the worker calls waitForAll().
+    bool isAboutToWait() const { return mAboutToWait.load(); }
     bool hasReturned() const { return mReturned.load(); }
     // The actions the factory made; deleted with the worker.
     QList<VelDownloadAction *> actions() const { return mActions; }
@@ -50,5 +52,6 @@ private:
     Mode mMode;
     std::function<void()> mAfterWait;
     QList<VelDownloadAction *> mActions;
+    std::atomic<bool> mAboutToWait { false };
     std::atomic<bool> mReturned { false };
 };

@@ -3,6 +3,8 @@
 #include "logging.h"
 #include "testsupport.h"
 
+#include <cstdio>
+
 LogCapture::LogCapture()
 {
     mOpen = mDir.isValid() && openLogFile(mDir.filePath(QStringLiteral("log")));
@@ -13,6 +15,10 @@ LogCapture::~LogCapture()
 {
     qInstallMessageHandler(nullptr);
     closeLogFile();
+    // Warnings of Qt or of the product would otherwise stay in the
+    // temporary log.
+    for (const QString &line : linesStartingWith({ QStringLiteral("Warning: "), QStringLiteral("Critical: ") }))
+        std::fprintf(stderr, "log: %s\n", qPrintable(line));
 }
 
 QStringList LogCapture::lines() const

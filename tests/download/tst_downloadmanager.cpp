@@ -145,6 +145,7 @@ private:
 
 void TestDownloadManager::init()
 {
+    qRegisterMetaType<QNetworkReply *>();
     mServer = std::make_unique<LocalHttpServer>();
     QVERIFY(mServer->start());
     mLog = std::make_unique<LogCapture>();
@@ -346,6 +347,7 @@ void TestDownloadManager::earlyEndDoesNotReleaseTheNextBatch()
 
     BatchWorker *waiter = addWorker(new BatchWorker(mManager.get(), nullptr, BatchWorker::WaitOnly));
     waiter->start();
+    QTRY_VERIFY_WITH_TIMEOUT(waiter->isAboutToWait(), kWait);
     mManager->waitingSlot();
     QTRY_VERIFY_WITH_TIMEOUT(waiter->hasReturned(), kWait);
 
