@@ -30,6 +30,9 @@ void BufferDownloadAction::finishAction()
 void BufferDownloadAction::storeAvailableData()
 {
     QNetworkReply *source = reply();
-    if (source && source->isReadable())
-        mBuffer->write(source->readAll());
+    if (!source || !source->isReadable())
+        return;
+    const QByteArray bytes = source->readAll();
+    addReceivedBytes(bytes.size());
+    mBuffer->write(bytes);
 }

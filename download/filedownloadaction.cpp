@@ -55,6 +55,7 @@ void FileDownloadAction::storeAvailableData()
         const qint64 count = source->read(mReadBuffer.data(), mReadBuffer.size());
         if (count <= 0)
             break;
+        addReceivedBytes(count);
         if (mWriteFailed)
             continue;
         if (mTempFile->write(mReadBuffer.constData(), count) != count) {

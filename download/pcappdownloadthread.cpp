@@ -12,6 +12,10 @@
 
 namespace {
 
+// Bytes the reply may hold before the network stops reading: keeps memory
+// flat when the disk is slower than the network.
+constexpr qint64 kReplyReadBufferSize = 4 * 1024 * 1024;
+
 // The name comes from the store page: keep only its last part, so that
 // "../x" or an absolute path cannot place the file outside the folder.
 QString safeFileName(const QString &name)
@@ -111,6 +115,7 @@ void PCAppDownloadThread::startTransfer()
 
     QDir().mkpath(mDestinationFolder);
     mWriteFailed = false;
+    mReceivedBytes = 0;
     mFile = new QFile(temporaryPath());
     if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         const QString message = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
@@ -126,6 +131,7 @@ void PCAppDownloadThread::startTransfer()
     if (mTimings.inactivityLimitMs > 0)
         request.setTransferTimeout(mTimings.inactivityLimitMs);
     QNetworkReply *reply = mNetworkManager->get(request);
+    reply->setReadBufferSize(kReplyReadBufferSize);
     mReply = reply;
     connect(reply, &QNetworkReply::downloadProgress, this, &PCAppDownloadThread::progressDownload,
             Qt::DirectConnection);
@@ -144,11 +150,22 @@ void PCAppDownloadThread::replyFinished(QNetworkReply *qReply)
 
     const QNetworkReply::NetworkError error = qReply->error();
     const QVariant status = qReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Qt may end a reply whose connection closed early without an error
+    // (after sending the request again on its own): the announced length
+    // tells. A compressed body is counted after decompression.
+    const QVariant length = qReply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray encoding = qReply->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool lengthKnown = length.isValid() && (encoding.isEmpty() || encoding == "identity");
     if (error != QNetworkReply::NoError) {
         endTransfer(error, qReply->errorString());
     } else if (status.toInt() != 200) {
         endTransfer(QNetworkReply::UnknownContentError,
                     QStringLiteral("The server answered with HTTP status %1").arg(status.toInt()));
+    } else if (lengthKnown && length.toLongLong() != mReceivedBytes) {
+        endTransfer(QNetworkReply::RemoteHostClosedError,
+                    QStringLiteral("The connection closed after %1 of %2 bytes")
+                        .arg(mReceivedBytes)
+                        .arg(length.toLongLong()));
     } else {
         endTransfer(0, QString());
     }
@@ -166,6 +183,7 @@ void PCAppDownloadThread::dataRead()
     if (!mReply || !mFile || !mReply->isReadable())
         return;
     const QByteArray bytes = mReply->readAll();
+    mReceivedBytes += bytes.size();
     if (bytes.isEmpty() || mWriteFailed)
         return;
     if (mFile->write(bytes) != bytes.size()) {

@@ -88,4 +88,5 @@ private:
     QPointer<QNetworkCookieJar> mCookieJar;
     DownloadTimings mTimings;
     bool mWriteFailed = false;
+    qint64 mReceivedBytes = 0;
 };

@@ -51,10 +51,32 @@ void VelDownloadAction::captureReplyInfo()
     mHttpStatus = mReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
 }
 
+void VelDownloadAction::checkReceivedLength()
+{
+    // Qt's HTTP layer may answer an early close of the connection by sending
+    // the request again on its own, and then end the reply without an error
+    // although part of the body is missing. The announced length tells.
+    if (!mReply || mErrorCode != 0 || mHttpStatus.toInt() != 200)
+        return;
+    const QVariant length = mReply->header(QNetworkRequest::ContentLengthHeader);
+    if (!length.isValid())
+        return;
+    // A compressed body is counted after decompression.
+    const QByteArray encoding = mReply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!encoding.isEmpty() && encoding != "identity")
+        return;
+    if (mReceivedBytes == length.toLongLong())
+        return;
+    qDebug() << "*** Incomplete download, bytes received: " << mReceivedBytes << " of " << length.toLongLong()
+             << " from: " << mUrl.toString();
+    mErrorCode = QNetworkReply::RemoteHostClosedError;
+}
+
 void VelDownloadAction::arm()
 {
     --mRetriesLeft;
     ++mAttempt;
+    mReceivedBytes = 0;
     mLastActivity.start();
     mActive = true;
     mErrorCode = 0;

@@ -49,6 +49,12 @@ public:
     void detachReply();
     // Copies the attached reply's content type and HTTP status.
     void captureReplyInfo();
+    // At the end of a transfer that looks successful: fails it (code 2, the
+    // server closed the connection early) when the reply announced a length
+    // and this attempt received a different number of bytes.
+    void checkReceivedLength();
+    // Bytes the current attempt has moved into its sink.
+    qint64 receivedBytes() const { return mReceivedBytes; }
     // Starts one attempt: uses up one of the four, resets the outcome,
     // starts the watchdog and opens the sink.
     void arm();
@@ -84,6 +90,8 @@ public slots:
 
 protected:
     void setErrorCode(ParseError code) { mErrorCode = code; }
+    // Subclasses count what storeAvailableData() took from the reply.
+    void addReceivedBytes(qint64 count) { mReceivedBytes += count; }
     // Fails the attempt: logs, records the code, closes the sink and emits
     // actionError.
     void failAction(ParseError code);
@@ -97,6 +105,7 @@ private:
     ParseError mErrorCode = 0;
     QPointer<QNetworkReply> mReply;
     qint64 mLastReportedBytes = 0;
+    qint64 mReceivedBytes = 0;
     // Monotonic, so that a change of the wall clock neither fires nor
     // silences the watchdog.
     QElapsedTimer mLastActivity;

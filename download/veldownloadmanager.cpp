@@ -206,6 +206,7 @@ void VelDownloadManager::urlDownloaded(QNetworkReply *reply)
     }
 
     action->captureReplyInfo();
+    action->checkReceivedLength();
     action->setActive(false);
     action->finishAction();
     retireReply(reply);

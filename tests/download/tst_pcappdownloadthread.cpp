@@ -133,18 +133,24 @@ void TestPCAppDownloadThread::failureRemovesPartialFile_data()
 {
     QTest::addColumn<HttpFaults>("fault");
     QTest::addColumn<int>("code");
+    // Whether the network layer reports an error of its own; -1: it may or
+    // may not (on an early close Qt can send the request again silently).
+    QTest::addColumn<int>("networkErrorLogged");
 
-    QTest::newRow("connection cut half way") << faultOf(0, kInstallerSize / 2) << int(QNetworkReply::RemoteHostClosedError);
-    QTest::newRow("stalled half way") << faultOf(0, -1, kInstallerSize / 2) << int(QNetworkReply::OperationCanceledError);
-    QTest::newRow("not found") << faultOf(404) << int(QNetworkReply::ContentNotFoundError);
-    QTest::newRow("server error") << faultOf(500) << int(QNetworkReply::InternalServerError);
-    QTest::newRow("redirect") << faultOf(302) << int(QNetworkReply::UnknownContentError);
+    QTest::newRow("connection cut half way")
+        << faultOf(0, kInstallerSize / 2) << int(QNetworkReply::RemoteHostClosedError) << -1;
+    QTest::newRow("stalled half way")
+        << faultOf(0, -1, kInstallerSize / 2) << int(QNetworkReply::OperationCanceledError) << 1;
+    QTest::newRow("not found") << faultOf(404) << int(QNetworkReply::ContentNotFoundError) << 1;
+    QTest::newRow("server error") << faultOf(500) << int(QNetworkReply::InternalServerError) << 1;
+    QTest::newRow("redirect") << faultOf(302) << int(QNetworkReply::UnknownContentError) << 0;
 }
 
 void TestPCAppDownloadThread::failureRemovesPartialFile()
 {
     QFETCH(HttpFaults, fault);
     QFETCH(int, code);
+    QFETCH(int, networkErrorLogged);
 
     http().addRoute(HttpRoute::generated("/TidemartSetup.exe", kInstallerSize).setFaults(fault));
     const QString folder = mDir->path();
@@ -162,7 +168,8 @@ void TestPCAppDownloadThread::failureRemovesPartialFile()
     QCOMPARE(TestSupport::readFile(folder + "/TidemartSetup.exe"), QByteArray("old installer"));
 
     const QString errorLine = QStringLiteral("Connection Error in PCAppDownloadThread. Error code = %1").arg(code);
-    QCOMPARE(mLog->count(errorLine), code == QNetworkReply::UnknownContentError ? 0 : 1);
+    if (networkErrorLogged >= 0)
+        QCOMPARE(mLog->count(errorLine), networkErrorLogged);
 }
 
 void TestPCAppDownloadThread::serverCookieReachesSharedJar()
