@@ -109,6 +109,7 @@ private slots:
     void emptyBatchReturnsAtOnce();
     void earlyEndDoesNotReleaseTheNextBatch();
     void waitForAllInTheManagersThreadReturns();
+    void destroyingTheManagerReleasesTheWaiter();
     void answerDecidesTheOutcome_data();
     void answerDecidesTheOutcome();
     void unreachableServerKeepsTheNetworkCode();
@@ -401,6 +402,19 @@ void TestDownloadManager::waitForAllInTheManagersThreadReturns()
     // Waiting in the thread that must run the batch could never end.
     mManager->waitForAll();
     QCOMPARE(mLog->count(QStringLiteral("Warning: VelDownloadManager::waitForAll called from the manager's own thread")), 1);
+}
+
+void TestDownloadManager::destroyingTheManagerReleasesTheWaiter()
+{
+    // At program exit, with a batch still running.
+    http().addRoute(HttpRoute::generated("/stall.bin", 5000).setFaults(stallFault(1000)));
+    BatchWorker *worker = startFileBatch({ { "/stall.bin", "stall.bin", 0 } });
+    QTRY_COMPARE_WITH_TIMEOUT(http().requests("/stall.bin").value(0).bodyBytesSent, qint64(1000), kWait);
+    QVERIFY(!worker->hasReturned());
+
+    mManager.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(http().requests("/stall.bin").value(0).clientClosed, kWait);
 }
 
 void TestDownloadManager::answerDecidesTheOutcome_data()
