@@ -1,0 +1,244 @@
+#include "pcappdownloadthread.h"
+
+#include "downloaderror.h"
+#include "fileobject.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkRequest>
+
+namespace {
+
+// Bytes the reply may hold before the network stops reading: keeps memory
+// flat when the disk is slower than the network.
+constexpr qint64 kReplyReadBufferSize = 4 * 1024 * 1024;
+
+// The name comes from the store page: keep only its last part, so that
+// "../x" or an absolute path cannot place the file outside the folder.
+QString safeFileName(const QString &name)
+{
+    const int separator = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const QString base = name.mid(separator + 1).trimmed();
+    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String(".."))
+        return QString();
+    return base;
+}
+
+} // namespace
+
+PCAppDownloadThread::PCAppDownloadThread(const QString &threadName, const QString &destinationFolder,
+                                         QNetworkCookieJar *cookieJar, const FileObject *fileEntry)
+    : mThreadName(threadName)
+    , mDestinationFolder(destinationFolder)
+    , mCookieJar(cookieJar)
+{
+    if (fileEntry) {
+        mUrl = fileEntry->url();
+        mFileName = fileEntry->destinationPath();
+    }
+}
+
+PCAppDownloadThread::~PCAppDownloadThread()
+{
+    stop();
+}
+
+QString PCAppDownloadThread::destinationFilePath() const
+{
+    const QString name = safeFileName(mFileName);
+    return name.isEmpty() ? QString() : QDir(mDestinationFolder).filePath(name);
+}
+
+QString PCAppDownloadThread::temporaryPath() const
+{
+    return destinationFilePath() + QStringLiteral(".tmp");
+}
+
+void PCAppDownloadThread::stop()
+{
+    quit();
+    if (QThread::currentThread() != this)
+        wait();
+}
+
+void PCAppDownloadThread::run()
+{
+    // The network manager lives in this thread and ends with it. The cookie
+    // jar belongs to the store page: a manager of another thread does not
+    // take it over, and it stays with its owner.
+    QNetworkAccessManager networkManager;
+    if (mCookieJar) {
+        QObject *owner = mCookieJar->parent();
+        networkManager.setCookieJar(mCookieJar);
+        if (mCookieJar->parent() != owner)
+            mCookieJar->setParent(owner);
+    }
+    mNetworkManager = &networkManager;
+    connect(&networkManager, &QNetworkAccessManager::finished, this, &PCAppDownloadThread::replyFinished,
+            Qt::DirectConnection);
+
+    delete mFile;
+    mFile = nullptr;
+    startTransfer();
+    exec();
+
+    // Leaving before the end of the transfer: abort() finishes the reply at
+    // once, which removes the partial file and reports the failure.
+    if (mReply)
+        mReply->abort();
+    delete mReply;
+    if (mFile) {
+        mFile->remove();
+        delete mFile;
+        mFile = nullptr;
+    }
+    disconnect(&networkManager, nullptr, this, nullptr);
+    mNetworkManager = nullptr;
+}
+
+void PCAppDownloadThread::startTransfer()
+{
+    const QString target = destinationFilePath();
+    if (target.isEmpty()) {
+        reportFailure(DownloadError::LocalFileError, QStringLiteral("No file name for the download"));
+        return;
+    }
+    const QUrl url(mUrl);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        reportFailure(QNetworkReply::ProtocolUnknownError, QStringLiteral("Not a web address: %1").arg(mUrl));
+        return;
+    }
+
+    QDir().mkpath(mDestinationFolder);
+    mWriteFailed = false;
+    mReceivedBytes = 0;
+    mFile = new QFile(temporaryPath());
+    if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        const QString message = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
+        delete mFile;
+        mFile = nullptr;
+        reportFailure(DownloadError::LocalFileError, message);
+        return;
+    }
+
+    QNetworkRequest request(url);
+    request.setRawHeader("QtTidemart", "VelBrowser");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    if (mTimings.inactivityLimitMs > 0)
+        request.setTransferTimeout(mTimings.inactivityLimitMs);
+    QNetworkReply *reply = mNetworkManager->get(request);
+    reply->setReadBufferSize(kReplyReadBufferSize);
+    mReply = reply;
+    connect(reply, &QNetworkReply::downloadProgress, this, &PCAppDownloadThread::progressDownload,
+            Qt::DirectConnection);
+    connect(reply, &QNetworkReply::readyRead, this, &PCAppDownloadThread::dataRead, Qt::DirectConnection);
+    connect(reply, &QNetworkReply::errorOccurred, this, &PCAppDownloadThread::connectionError, Qt::DirectConnection);
+    connect(reply, &QNetworkReply::finished, this, &PCAppDownloadThread::downloadCompleted, Qt::DirectConnection);
+}
+
+void PCAppDownloadThread::replyFinished(QNetworkReply *qReply)
+{
+    if (!qReply || qReply != mReply)
+        return;
+    dataRead();
+    mReply = nullptr;
+    qReply->deleteLater();
+
+    const QNetworkReply::NetworkError error = qReply->error();
+    const QVariant status = qReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Qt may end a reply whose connection closed early without an error
+    // (after sending the request again on its own): the announced length
+    // tells. A compressed body is counted after decompression.
+    const QVariant length = qReply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray encoding = qReply->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool lengthKnown = length.isValid() && (encoding.isEmpty() || encoding == "identity");
+    if (error != QNetworkReply::NoError) {
+        endTransfer(error, qReply->errorString());
+    } else if (status.toInt() != 200) {
+        endTransfer(QNetworkReply::UnknownContentError,
+                    QStringLiteral("The server answered with HTTP status %1").arg(status.toInt()));
+    } else if (lengthKnown && length.toLongLong() != mReceivedBytes) {
+        endTransfer(QNetworkReply::RemoteHostClosedError,
+                    QStringLiteral("The connection closed after %1 of %2 bytes")
+                        .arg(mReceivedBytes)
+                        .arg(length.toLongLong()));
+    } else {
+        endTransfer(0, QString());
+    }
+}
+
+void PCAppDownloadThread::progressDownload(qint64 bytesReceived, qint64 bytesTotal)
+{
+    Q_UNUSED(bytesTotal)
+    emit bytesDownloaded(bytesReceived);
+}
+
+void PCAppDownloadThread::dataRead()
+{
+    // An aborted reply is closed: nothing left to read.
+    if (!mReply || !mFile || !mReply->isReadable())
+        return;
+    const QByteArray bytes = mReply->readAll();
+    mReceivedBytes += bytes.size();
+    if (bytes.isEmpty() || mWriteFailed)
+        return;
+    if (mFile->write(bytes) != bytes.size()) {
+        mWriteFailed = true;
+        // Stop the transfer; its end reports the write failure.
+        QMetaObject::invokeMethod(mReply.data(), &QNetworkReply::abort, Qt::QueuedConnection);
+    }
+}
+
+void PCAppDownloadThread::connectionError(QNetworkReply::NetworkError code)
+{
+    qDebug() << "Connection Error in PCAppDownloadThread. Error code =" << int(code);
+}
+
+void PCAppDownloadThread::downloadCompleted()
+{
+}
+
+void PCAppDownloadThread::endTransfer(int code, const QString &message)
+{
+    if (!mFile)
+        return;
+    if (!mFile->flush())
+        mWriteFailed = true;
+    mFile->close();
+
+    int result = code;
+    QString text = message;
+    if (mWriteFailed) {
+        result = DownloadError::LocalFileError;
+        text = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
+    }
+    if (result == 0) {
+        const QString target = destinationFilePath();
+        if (QFile::exists(target))
+            QFile::remove(target);
+        if (!mFile->rename(target)) {
+            result = DownloadError::LocalFileError;
+            text = QStringLiteral("Unable to move the download to %1: %2").arg(target, mFile->errorString());
+        }
+    }
+    if (result == 0) {
+        delete mFile;
+        mFile = nullptr;
+        emit FileDownloaded(mThreadName);
+        return;
+    }
+    mFile->remove();
+    delete mFile;
+    mFile = nullptr;
+    reportFailure(result, text);
+}
+
+void PCAppDownloadThread::reportFailure(int code, const QString &message)
+{
+    qDebug() << "*** Installer download failed: " << code << message;
+    emit downloadFailed(code, message);
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "downloaderror.h"
+#include "downloadtimings.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <QVariant>
+
+class QTimer;
+
+// One HTTP GET: receives the bytes of the reply the download manager hands
+// it, keeps an inactivity watchdog, records the outcome and decides where the
+// bytes go (subclasses). All its slots run in the download manager's thread,
+// to which the creator moves it before queueing it.
+class VelDownloadAction : public QObject
+{
+    Q_OBJECT
+
+public:
+    // observer receives actionProgress, started and finished through slots
+    // of the same names (the manager connects them); null for none.
+    VelDownloadAction(const QUrl &url, QObject *observer, QObject *parent = nullptr);
+    ~VelDownloadAction() override;
+
+    QUrl url() const { return mUrl; }
+    QObject *observer() const { return mObserver; }
+    QNetworkReply *reply() const { return mReply; }
+    bool isActive() const { return mActive; }
+    // The manager marks the action inactive when its reply has finished.
+    void setActive(bool active);
+    int retriesLeft() const { return mRetriesLeft; }
+    qint64 expectedSize() const { return mExpectedSize; }
+    // Size announced for the file (0: none); a failed download of a file with
+    // an announced size reports 901.
+    void setExpectedSize(qint64 size) { mExpectedSize = size; }
+    QVariant contentType() const { return mContentType; }
+    QVariant httpStatus() const { return mHttpStatus; }
+    DownloadTimings timings() const { return mTimings; }
+    void setTimings(const DownloadTimings &timings) { mTimings = timings; }
+
+    // Connects the reply's data, progress and error notifications; null
+    // detaches.
+    void attachReply(QNetworkReply *reply);
+    void detachReply();
+    // Copies the attached reply's content type and HTTP status.
+    void captureReplyInfo();
+    // At the end of a transfer that looks successful: fails it (code 2, the
+    // server closed the connection early) when the reply announced a length
+    // and this attempt received a different number of bytes.
+    void checkReceivedLength();
+    // Bytes the current attempt has moved into its sink.
+    qint64 receivedBytes() const { return mReceivedBytes; }
+    // Starts one attempt: uses up one of the four, resets the outcome,
+    // starts the watchdog and opens the sink.
+    void arm();
+    // The outcome: failed when the status is not 200 or an error code is set.
+    // A failure of a file with an announced size becomes 901.
+    bool hasFailed();
+
+signals:
+    // Bytes received since the previous report (a delta).
+    void actionProgress(qint64 bytesReceived);
+    // An attempt opened its sink (file actions).
+    void started(VelDownloadAction *action);
+    // The sink was closed, successfully or not (file actions).
+    void finished(VelDownloadAction *action);
+    // The attempt failed (network error, time-out, local file error).
+    void actionError(VelDownloadAction *action);
+
+public slots:
+    // Prepares the sink for a new attempt.
+    virtual void startAction() = 0;
+    // Closes the sink after the reply ended or failed.
+    virtual void finishAction() = 0;
+    // Moves every byte now readable from the reply into the sink.
+    virtual void storeAvailableData() = 0;
+
+    void actionReadyRead();
+    void downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void connectionError(QNetworkReply::NetworkError error);
+    ParseError getActionError() const;
+    bool errorOccour() const;
+    // One step of the inactivity watchdog.
+    void checkConnectionStatus();
+
+protected:
+    void setErrorCode(ParseError code) { mErrorCode = code; }
+    // Subclasses count what storeAvailableData() took from the reply.
+    void addReceivedBytes(qint64 count) { mReceivedBytes += count; }
+    // Fails the attempt: logs, records the code, closes the sink and emits
+    // actionError.
+    void failAction(ParseError code);
+    // Fails the current attempt from the event loop, for failures found
+    // while the manager is inside a call into this action.
+    void failActionLater(ParseError code);
+
+private:
+    QUrl mUrl;
+    QPointer<QObject> mObserver;
+    ParseError mErrorCode = 0;
+    QPointer<QNetworkReply> mReply;
+    qint64 mLastReportedBytes = 0;
+    qint64 mReceivedBytes = 0;
+    // Monotonic, so that a change of the wall clock neither fires nor
+    // silences the watchdog.
+    QElapsedTimer mLastActivity;
+    bool mActive = false;
+    int mRetriesLeft = 4;
+    qint64 mExpectedSize = 0;
+    QVariant mContentType;
+    QVariant mHttpStatus;
+
+    DownloadTimings mTimings;
+    QTimer *mWatchdog;
+    quint64 mAttempt = 0;
+    QMetaObject::Connection mReadyReadConnection;
+    QMetaObject::Connection mProgressConnection;
+    QMetaObject::Connection mErrorConnection;
+};

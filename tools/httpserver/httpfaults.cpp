@@ -1,0 +1,18 @@
+#include "httpfaults.h"
+
+bool HttpFaults::isEmpty() const
+{
+    return status <= 0 && !stalls() && !closes() && !trickles();
+}
+
+HttpFaults HttpFaults::fromJson(const QJsonObject &object)
+{
+    HttpFaults faults;
+    faults.status = object.value(QStringLiteral("status")).toInt(0);
+    faults.stallAfterBytes = qint64(object.value(QStringLiteral("stallAfterBytes")).toDouble(-1));
+    faults.stallMs = object.value(QStringLiteral("stallMs")).toInt(-1);
+    faults.closeAfterBytes = qint64(object.value(QStringLiteral("closeAfterBytes")).toDouble(-1));
+    faults.trickleBytes = object.value(QStringLiteral("trickleBytes")).toInt(0);
+    faults.trickleMs = object.value(QStringLiteral("trickleMs")).toInt(0);
+    return faults;
+}

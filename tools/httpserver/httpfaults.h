@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QtGlobal>
+
+// Misbehaviour a route can be told to show, on top of its normal answer.
+// Negative or zero values switch a fault off.
+struct HttpFaults
+{
+    // Answer with this status (and a short text body) instead of the
+    // route's own answer.
+    int status = 0;
+    // Send stallAfterBytes bytes of the body, then nothing for stallMs
+    // milliseconds (-1: until the client gives up), then the rest.
+    qint64 stallAfterBytes = -1;
+    int stallMs = -1;
+    // Close the connection once this many body bytes are sent.
+    qint64 closeAfterBytes = -1;
+    // Send the body trickleBytes at a time, one piece every trickleMs.
+    int trickleBytes = 0;
+    int trickleMs = 0;
+
+    bool isEmpty() const;
+    bool stalls() const { return stallAfterBytes >= 0; }
+    bool closes() const { return closeAfterBytes >= 0; }
+    bool trickles() const { return trickleBytes > 0; }
+
+    // Keys: "status", "stallAfterBytes", "stallMs", "closeAfterBytes",
+    // "trickleBytes", "trickleMs".
+    static HttpFaults fromJson(const QJsonObject &object);
+};

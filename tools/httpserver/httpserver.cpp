@@ -1,0 +1,216 @@
+#include "httpserver.h"
+
+#include "httpconnection.h"
+
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace {
+const QString kRequestsPath = QStringLiteral("/_requests");
+}
+
+HttpServer::HttpServer(QObject *parent)
+    : QObject(parent)
+    , mTcpServer(new QTcpServer(this))
+{
+    connect(mTcpServer, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
+}
+
+HttpServer::~HttpServer() = default;
+
+bool HttpServer::listen(quint16 port)
+{
+    if (!mTcpServer->listen(QHostAddress::LocalHost, port))
+        return false;
+    QMutexLocker locker(&mMutex);
+    mPort = mTcpServer->serverPort();
+    return true;
+}
+
+void HttpServer::close()
+{
+    mTcpServer->close();
+    dropConnections();
+}
+
+void HttpServer::dropConnections()
+{
+    const QList<HttpConnection *> connections = findChildren<HttpConnection *>(QString(), Qt::FindDirectChildrenOnly);
+    qDeleteAll(connections);
+}
+
+QString HttpServer::errorString() const
+{
+    return mTcpServer->errorString();
+}
+
+quint16 HttpServer::port() const
+{
+    QMutexLocker locker(&mMutex);
+    return mPort;
+}
+
+QUrl HttpServer::url(const QString &path) const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(port());
+    url.setPath(path);
+    return url;
+}
+
+void HttpServer::addRoute(const HttpRoute &route)
+{
+    QMutexLocker locker(&mMutex);
+    for (RouteEntry &entry : mRoutes) {
+        if (entry.route.path() == route.path() && entry.route.isPrefix() == route.isPrefix()) {
+            entry.route = route;
+            entry.hits = 0;
+            return;
+        }
+    }
+    mRoutes.append({ route, 0 });
+}
+
+void HttpServer::removeRoute(const QString &path)
+{
+    QMutexLocker locker(&mMutex);
+    for (int i = mRoutes.size() - 1; i >= 0; --i) {
+        if (mRoutes.at(i).route.path() == path)
+            mRoutes.removeAt(i);
+    }
+}
+
+void HttpServer::clearRoutes()
+{
+    QMutexLocker locker(&mMutex);
+    mRoutes.clear();
+}
+
+QList<RecordedRequest> HttpServer::requests() const
+{
+    QMutexLocker locker(&mMutex);
+    return mRecords;
+}
+
+QList<RecordedRequest> HttpServer::requests(const QString &path) const
+{
+    QMutexLocker locker(&mMutex);
+    QList<RecordedRequest> result;
+    for (const RecordedRequest &record : mRecords) {
+        if (record.request.path() == path)
+            result.append(record);
+    }
+    return result;
+}
+
+int HttpServer::requestCount(const QString &path) const
+{
+    return requests(path).size();
+}
+
+void HttpServer::clearRequests()
+{
+    QMutexLocker locker(&mMutex);
+    mRecords.clear();
+}
+
+void HttpServer::acceptConnections()
+{
+    while (QTcpSocket *socket = mTcpServer->nextPendingConnection())
+        new HttpConnection(socket, this);
+}
+
+HttpServer::Dispatch HttpServer::dispatch(const HttpRequest &request)
+{
+    Dispatch result;
+    if (request.path() == kRequestsPath) {
+        result.response = answerInternal(request);
+        return result;
+    }
+
+    HttpRoute route;
+    int requestIndex = 0;
+    bool found = false;
+    {
+        QMutexLocker locker(&mMutex);
+        RouteEntry *best = nullptr;
+        for (RouteEntry &entry : mRoutes) {
+            if (!entry.route.isPrefix() && entry.route.matches(request.path())) {
+                best = &entry;
+                break;
+            }
+        }
+        if (!best) {
+            for (RouteEntry &entry : mRoutes) {
+                if (entry.route.isPrefix() && entry.route.matches(request.path())
+                    && (!best || entry.route.path().size() > best->route.path().size())) {
+                    best = &entry;
+                }
+            }
+        }
+        if (best) {
+            route = best->route;
+            requestIndex = best->hits++;
+            found = true;
+        }
+        if (!found || route.isRecorded()) {
+            RecordedRequest record;
+            record.id = mNextRecordId++;
+            record.request = request;
+            record.receivedOrder = ++mEventCounter;
+            mRecords.append(record);
+            result.recordId = record.id;
+            result.recorded = true;
+        }
+    }
+
+    // Handlers run outside the lock: they may be slow or use the server.
+    if (found)
+        result.response = route.respond(request, requestIndex, &result.faults);
+    else
+        result.response = HttpResponse::notFound();
+
+    if (result.recorded) {
+        const int status = result.response.status();
+        updateRecord(result.recordId, [status](RecordedRequest &record) { record.status = status; });
+    }
+    return result;
+}
+
+HttpResponse HttpServer::answerInternal(const HttpRequest &request)
+{
+    if (request.method() == "DELETE") {
+        clearRequests();
+        return HttpResponse(204);
+    }
+    QJsonArray array;
+    for (const RecordedRequest &record : requests())
+        array.append(record.toJson());
+    return HttpResponse::json(QJsonDocument(array));
+}
+
+void HttpServer::updateRecord(quint64 id, const std::function<void(RecordedRequest &)> &change)
+{
+    QMutexLocker locker(&mMutex);
+    // Ids grow with the list, so search from the end where recent ones are.
+    for (int i = mRecords.size() - 1; i >= 0; --i) {
+        if (mRecords.at(i).id == id) {
+            change(mRecords[i]);
+            return;
+        }
+        if (mRecords.at(i).id < id)
+            return;
+    }
+}
+
+quint64 HttpServer::nextEventOrder()
+{
+    QMutexLocker locker(&mMutex);
+    return ++mEventCounter;
+}
