@@ -65,6 +65,7 @@ QString errorCodeName(int code)
         { ErrorInstallChart, QStringLiteral("ErrorIinstallChart") },
         { ErrorInstallingUgc, QStringLiteral("ErrorInstallingUGC") },
         { ErrorUploadingSonarTrack, QStringLiteral("ErrorUploadingSonarTrack") },
+        { ErrorWritingDownloadedFile, QStringLiteral("ErrorWritingDownloadedFile") },
         { ErrorManifestNotObtained, QStringLiteral("ErrorManifestNotObtained") },
     };
     return names.value(code, QStringLiteral("Error unknown"));

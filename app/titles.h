@@ -19,6 +19,8 @@ enum ClientErrorCode {
     ErrorInstallChart = 903,
     ErrorInstallingUgc = 904,
     ErrorUploadingSonarTrack = 905,
+    // A downloaded file could not be written to the local disk.
+    ErrorWritingDownloadedFile = 907,
     // The manifest could not be obtained or was refused.
     ErrorManifestNotObtained = 910,
 };

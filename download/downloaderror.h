@@ -14,6 +14,6 @@ constexpr ParseError TimeoutConnectionElapsed = 900;
 constexpr ParseError FileWithWrongSize = 901;
 // The received bytes could not be written to or moved into place on the
 // local disk (folder missing or read-only, disk full).
-constexpr ParseError LocalFileError = 906;
+constexpr ParseError LocalFileError = 907;
 
 } // namespace DownloadError

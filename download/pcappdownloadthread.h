@@ -58,7 +58,7 @@ signals:
     // Bytes received so far.
     void bytesDownloaded(qint64 inBytes);
     // The download failed: a network error code (QNetworkReply), 299 for an
-    // answer other than 200, or 906 when the file could not be written.
+    // answer other than 200, or 907 when the file could not be written.
     void downloadFailed(int code, QString message);
 
 public slots:

@@ -219,22 +219,7 @@ void VelDownloadManager::urlDownloaded(QNetworkReply *reply)
         qDebug() << "*** Error downloading file: " << url;
         if (action->retriesLeft() < 1) {
             qDebug() << "*** No more autoretry attempt, stopping all downloads in progress!";
-            for (VelDownloadAction *other : qAsConst(mActionSlots)) {
-                QNetworkReply *otherReply = other->reply();
-                other->setActive(false);
-                releaseAction(other);
-                if (otherReply)
-                    retireReply(otherReply);
-            }
-            mActionSlots.clear();
-            mDownloadSlots.clear();
-            mQueue.clear();
-            if (mBatchClosed) {
-                mBatchClosed = false;
-                wakeWaiters();
-            } else {
-                mBatchAbandoned = true;
-            }
+            dropBatch();
         } else {
             qDebug() << "*** Autoretry (" << action->retriesLeft() << ") downloading file: " << url;
             startDownload(action);
@@ -249,6 +234,37 @@ void VelDownloadManager::urlDownloaded(QNetworkReply *reply)
         qDebug() << "- All download has been completed!";
         batchEnded();
     }
+}
+
+void VelDownloadManager::dropBatch()
+{
+    for (VelDownloadAction *other : qAsConst(mActionSlots)) {
+        QNetworkReply *otherReply = other->reply();
+        other->setActive(false);
+        releaseAction(other);
+        if (otherReply)
+            retireReply(otherReply);
+    }
+    mActionSlots.clear();
+    mDownloadSlots.clear();
+    mQueue.clear();
+    if (mBatchClosed) {
+        mBatchClosed = false;
+        wakeWaiters();
+    } else {
+        mBatchAbandoned = true;
+    }
+}
+
+void VelDownloadManager::abandonBatch()
+{
+    if (deferIfReentered([this] { abandonBatch(); }))
+        return;
+    LockedSection section(this);
+    if (mActionSlots.isEmpty() && mQueue.isEmpty() && !mBatchClosed)
+        return;
+    qDebug() << "*** Downloads stopped, the batch was abandoned";
+    dropBatch();
 }
 
 void VelDownloadManager::actionErrorReceived(VelDownloadAction *action)

@@ -44,6 +44,11 @@ public:
     // Also returns when the manager is destroyed, which waits for it.
     void waitForAll();
 
+    // Stops the running batch as if it had failed: transfers are cut, queued
+    // actions dropped, the waiting worker released. For leaving the program
+    // while a card update runs.
+    void abandonBatch();
+
 public slots:
     void enqueueUrl(VelDownloadAction *action);
     void connectionError(QNetworkReply::NetworkError code);
@@ -67,6 +72,7 @@ private:
     void releaseAction(VelDownloadAction *action);
     void retireReply(QNetworkReply *reply);
     void batchEnded();
+    void dropBatch();
     void wakeWaiters();
 
     int mMaxSlots = 1;

@@ -152,6 +152,7 @@ void StartupConfigTest::errorNames_data()
     QTest::newRow("904") << 904 << "ErrorInstallingUGC";
     QTest::newRow("905") << 905 << "ErrorUploadingSonarTrack";
     QTest::newRow("906") << 906 << "Error unknown";
+    QTest::newRow("907") << 907 << "ErrorWritingDownloadedFile";
     QTest::newRow("manifest") << int(ErrorManifestNotObtained) << "ErrorManifestNotObtained";
     QTest::newRow("negative") << -1 << "Error unknown";
 }
