@@ -1,0 +1,129 @@
+// tidemart-update: one card update from the command line, run by the same
+// worker and download manager as the store client, for scripting, support
+// and benchmarks. It prints each phase as the store page would see it.
+
+#include "chip.h"
+#include "downloadmanagertest.h"
+#include "environment.h"
+#include "logging.h"
+#include "serverhosts.h"
+#include "titles.h"
+#include "veldownloadmanager.h"
+#include "velnetworkmanager.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkProxyFactory>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+void phase(const QString &text)
+{
+    out() << text << Qt::endl;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velamaris"));
+    QCoreApplication::setOrganizationDomain(ServerHosts::organizationDomain());
+    QCoreApplication::setApplicationName(QStringLiteral("Velamaris Tidemart"));
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Updates a chart card from a manifest, without a window.\n"
+                                                    "Exit status: 0 completed, 2 not enough space, 1 error."));
+    parser.addHelpOption();
+    const QCommandLineOption manifestUrl(QStringLiteral("manifest-url"), QStringLiteral("Fetch the manifest from URL."),
+                                         QStringLiteral("url"));
+    const QCommandLineOption manifestFile(QStringLiteral("manifest-file"),
+                                          QStringLiteral("Read the manifest from FILE."), QStringLiteral("file"));
+    const QCommandLineOption card(QStringLiteral("card"), QStringLiteral("Root folder of the card."),
+                                  QStringLiteral("folder"));
+    const QCommandLineOption noNewtide(QStringLiteral("no-newtide"), QStringLiteral("Leave the chart data out."));
+    const QCommandLineOption noCommunity(QStringLiteral("no-community"),
+                                         QStringLiteral("Leave the community layer out."));
+    const QCommandLineOption retryPause(QStringLiteral("manifest-retry-pause"),
+                                        QStringLiteral("Milliseconds between two attempts to fetch the manifest."),
+                                        QStringLiteral("ms"), QStringLiteral("20000"));
+    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause });
+    parser.process(app);
+
+    if (!parser.isSet(card) || parser.isSet(manifestUrl) == parser.isSet(manifestFile)) {
+        std::fprintf(stderr, "tidemart-update: give --card and one of --manifest-url or --manifest-file\n");
+        return 1;
+    }
+    QString manifestText;
+    if (parser.isSet(manifestFile)) {
+        QFile file(parser.value(manifestFile));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "tidemart-update: cannot read %s\n", qPrintable(file.fileName()));
+            return 1;
+        }
+        manifestText = QString::fromLatin1(file.readAll());
+    }
+
+    Environment *environment = Environment::instance();
+    if (!openLogFile(environment->applicationDir().filePath(QStringLiteral("log"))))
+        std::fprintf(stderr, "tidemart-update: Unable to write the log file\n");
+    qInstallMessageHandler(logMessageHandler);
+
+    const QString cardRoot = QFileInfo(parser.value(card)).absoluteFilePath();
+    Chip chip;
+    chip.open(cardRoot);
+    if (!chip.isWritable()) {
+        phase(QStringLiteral("nowritable"));
+        closeLogFile();
+        return 1;
+    }
+
+    VelNetworkManager network(QString::number(Environment::buildNumber()), environment->platformName());
+    VelDownloadManager manager(&network);
+    DownloadManagerTest process(&manager, parser.value(manifestUrl), environment->downloadDir().absolutePath(),
+                                cardRoot, QString(), QString(), !parser.isSet(noNewtide), !parser.isSet(noCommunity),
+                                false);
+    process.setApplicationDir(environment->applicationDir());
+    process.setManifestRetryPause(parser.value(retryPause).toInt());
+    if (parser.isSet(manifestFile))
+        process.setManifestText(manifestText);
+
+    int status = 1;
+    QObject::connect(&process, &DownloadManagerTest::preparingForDownload, &app, [] { phase(QStringLiteral("init")); });
+    QObject::connect(&process, &DownloadManagerTest::startDownloadingChart, &app, [] { phase(QStringLiteral("download")); });
+    QObject::connect(&process, &DownloadManagerTest::startInstallingChart, &app, [] { phase(QStringLiteral("install")); });
+    QObject::connect(&process, &DownloadManagerTest::startInstallingUGC, &app, [] { phase(QStringLiteral("ugc")); });
+    QObject::connect(&process, &DownloadManagerTest::updateProcessStatus, &app, [](float value) {
+        phase(QStringLiteral("progress %1").arg(QString::number(double(value), 'g', 6)));
+    });
+    QObject::connect(&process, &DownloadManagerTest::processCompleted, &app, [&status] {
+        status = 0;
+        phase(QStringLiteral("completed"));
+    });
+    QObject::connect(&process, &DownloadManagerTest::notEnoughSpace, &app, [&status] {
+        status = 2;
+        phase(QStringLiteral("nospace"));
+    });
+    QObject::connect(&process, &DownloadManagerTest::newtideDataError, &app, [&status](int code, const QString &message) {
+        status = 1;
+        phase(QStringLiteral("error %1 %2; %3").arg(code).arg(errorCodeName(code), message));
+    });
+    // Every notification is queued to this thread, the end of the thread last.
+    QObject::connect(&process, &QThread::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    process.start();
+    app.exec();
+    process.wait();
+    qInstallMessageHandler(nullptr);
+    closeLogFile();
+    return status;
+}

@@ -1,0 +1,197 @@
+#include "fileobject.h"
+#include "manifest.h"
+
+#include <QtTest>
+
+#include <memory>
+
+class ManifestTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compactObjectWithAllMembers();
+    void severalRecords();
+    void blankAfterColonIsKept();
+    void missingOptionalMembers();
+    void archiveSizesNeedBothMembers();
+    void earlierKeyClaimsTheField();
+    void valueWithCommaIsCut();
+    void notANumberIsZero();
+    void recordWithoutRequiredMemberIsSkipped_data();
+    void recordWithoutRequiredMemberIsSkipped();
+    void garbageYieldsNoEntries();
+    void unsafeEntries_data();
+    void unsafeEntries();
+};
+
+namespace {
+struct Parsed
+{
+    QList<FileObject *> list;
+    ~Parsed() { qDeleteAll(list); }
+};
+
+void parse(const QByteArray &text, Parsed &parsed)
+{
+    parseManifest(text, parsed.list);
+}
+} // namespace
+
+void ManifestTest::compactObjectWithAllMembers()
+{
+    Parsed parsed;
+    parse(R"([{"name":"set.zip","size":1048576,"unzipped_size":3000000,"total_files":12,)"
+          R"("url":"http://h/files/set.zip?x=1","destination_path":"Velamari/Charts/UGC","md5":"abc"}])",
+          parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    const FileObject *entry = parsed.list.first();
+    QCOMPARE(entry->name(), QStringLiteral("set.zip"));
+    QCOMPARE(entry->size(), 1048576);
+    QCOMPARE(entry->unzippedSize(), 3000000u);
+    QCOMPARE(entry->totalFiles(), 12u);
+    // "url:" inside the URL text itself is fine: the key is removed, "http://..." kept.
+    QCOMPARE(entry->url(), QStringLiteral("http://h/files/set.zip?x=1"));
+    QCOMPARE(entry->destinationPath(), QStringLiteral("Velamari/Charts/UGC"));
+    QCOMPARE(entry->md5(), QStringLiteral("abc"));
+}
+
+void ManifestTest::severalRecords()
+{
+    Parsed parsed;
+    parse(R"([{"name":"a.vl2","size":1,"url":"u1","destination_path":"Velamari/Charts/a.vl2"},)"
+          R"({"name":"b.vl2","size":2,"url":"u2","destination_path":"Velamari/Charts/b.vl2"},)"
+          R"({"name":"c.vl2","size":3,"url":"u3","destination_path":"Velamari/Charts/c.vl2"}])",
+          parsed);
+    QCOMPARE(parsed.list.size(), 3);
+    QCOMPARE(parsed.list.at(0)->name(), QStringLiteral("a.vl2"));
+    QCOMPARE(parsed.list.at(2)->size(), 3);
+    QCOMPARE(parsed.list.at(1)->url(), QStringLiteral("u2"));
+}
+
+void ManifestTest::blankAfterColonIsKept()
+{
+    Parsed parsed;
+    parse(R"([{"name": "a.vl2","size":1,"url": "http://h/a","destination_path": "Velamari/Charts/a.vl2"}])", parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    QCOMPARE(parsed.list.first()->url(), QStringLiteral(" http://h/a"));
+    QCOMPARE(parsed.list.first()->destinationPath(), QStringLiteral(" Velamari/Charts/a.vl2"));
+    QCOMPARE(parsed.list.first()->name(), QStringLiteral(" a.vl2"));
+}
+
+void ManifestTest::missingOptionalMembers()
+{
+    Parsed parsed;
+    parse(R"([{"size":5,"url":"u","destination_path":"d"}])", parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    QVERIFY(parsed.list.first()->name().isEmpty());
+    QVERIFY(parsed.list.first()->md5().isEmpty());
+    QCOMPARE(parsed.list.first()->totalFiles(), 0u);
+}
+
+void ManifestTest::archiveSizesNeedBothMembers()
+{
+    Parsed parsed;
+    parse(R"([{"name":"a.zip","size":5,"unzipped_size":99,"url":"u","destination_path":"d"},)"
+          R"({"name":"b.zip","size":5,"total_files":4,"url":"u","destination_path":"d"}])",
+          parsed);
+    QCOMPARE(parsed.list.size(), 2);
+    for (const FileObject *entry : qAsConst(parsed.list)) {
+        QCOMPARE(entry->unzippedSize(), 0u);
+        QCOMPARE(entry->totalFiles(), 0u);
+    }
+}
+
+void ManifestTest::earlierKeyClaimsTheField()
+{
+    Parsed parsed;
+    // The destination holds "url:", so the field is read as the URL and the
+    // later real url member replaces it; the record then lacks a destination.
+    parse(R"([{"name":"a","size":1,"destination_path":"x/url:y","url":"real"}])", parsed);
+    QCOMPARE(parsed.list.size(), 0);
+
+    Parsed second;
+    parse(R"([{"name":"a","size":1,"url":"real","destination_path":"d","md5":"name:z"}])", second);
+    QCOMPARE(second.list.size(), 1);
+    QCOMPARE(second.list.first()->name(), QStringLiteral("md5:z"));
+    QVERIFY(second.list.first()->md5().isEmpty());
+}
+
+void ManifestTest::valueWithCommaIsCut()
+{
+    Parsed parsed;
+    parse(R"([{"name":"a,b.vl2","size":1,"url":"u","destination_path":"d"}])", parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    QCOMPARE(parsed.list.first()->name(), QStringLiteral("a"));
+}
+
+void ManifestTest::notANumberIsZero()
+{
+    Parsed parsed;
+    parse(R"([{"name":"a","size":"big","unzipped_size":"x","total_files":"y","url":"u","destination_path":"d"}])",
+          parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    QCOMPARE(parsed.list.first()->size(), 0);
+    QCOMPARE(parsed.list.first()->totalFiles(), 0u);
+}
+
+void ManifestTest::recordWithoutRequiredMemberIsSkipped_data()
+{
+    QTest::addColumn<QByteArray>("manifest");
+    QTest::newRow("no destination") << QByteArray(R"([{"name":"a","size":1,"url":"u"}])");
+    QTest::newRow("no url") << QByteArray(R"([{"name":"a","size":1,"destination_path":"d"}])");
+    QTest::newRow("no size") << QByteArray(R"([{"name":"a","url":"u","destination_path":"d"}])");
+}
+
+void ManifestTest::recordWithoutRequiredMemberIsSkipped()
+{
+    QFETCH(QByteArray, manifest);
+    Parsed parsed;
+    // A good record after the broken one is still read.
+    parse(manifest.chopped(1) + R"(,{"name":"b","size":2,"url":"u2","destination_path":"d2"}])", parsed);
+    QCOMPARE(parsed.list.size(), 1);
+    QCOMPARE(parsed.list.first()->name(), QStringLiteral("b"));
+}
+
+void ManifestTest::garbageYieldsNoEntries()
+{
+    for (const QByteArray &text : { QByteArray(), QByteArray("[]"), QByteArray("<html>404</html>"),
+                                    QByteArray("\x00\xff\xfe", 3) }) {
+        Parsed parsed;
+        parse(text, parsed);
+        QCOMPARE(parsed.list.size(), 0);
+    }
+}
+
+void ManifestTest::unsafeEntries_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("chart file") << "Velamari/Charts/a.vl2" << "a.vl2" << true;
+    QTest::newRow("archive into UGC") << "Velamari/Charts/UGC/Region" << "r.zip" << true;
+    QTest::newRow("archive into the UGC folder itself") << "Velamari/Charts/UGC" << "r.zip" << true;
+    QTest::newRow("file in the root") << "contents.txt" << "contents.txt" << true;
+    QTest::newRow("absolute") << "/etc/passwd" << "passwd" << false;
+    QTest::newRow("backslash absolute") << "\\Windows\\x" << "x" << false;
+    QTest::newRow("drive") << "C:/x/a.vl2" << "a.vl2" << false;
+    QTest::newRow("climbing") << "Velamari/../../a.vl2" << "a.vl2" << false;
+    QTest::newRow("climbing with backslashes") << "Velamari\\..\\..\\a.vl2" << "a.vl2" << false;
+    QTest::newRow("name with a folder") << "Velamari/Charts" << "../a.vl2" << false;
+    QTest::newRow("archive over the card root") << "" << "all.zip" << false;
+    QTest::newRow("archive over the chart folder") << "Velamari/Charts/" << "c.zip" << false;
+    QTest::newRow("archive over Velamari") << "./Velamari" << "v.ZIP" << false;
+    QTest::newRow("dots in names are fine") << "Velamari/Charts/a..b.vl2" << "a..b.vl2" << true;
+}
+
+void ManifestTest::unsafeEntries()
+{
+    QFETCH(QString, destination);
+    QFETCH(QString, name);
+    QFETCH(bool, safe);
+    const FileObject entry(destination, QStringLiteral("1"), QStringLiteral("u"), name, QString());
+    QCOMPARE(unsafeManifestEntryReason(entry).isEmpty(), safe);
+}
+
+QTEST_GUILESS_MAIN(ManifestTest)
+#include "tst_manifest.moc"

@@ -1,0 +1,249 @@
+#include "cardfiles.h"
+
+#include <QDebug>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <quazip.h>
+#include <quazipfile.h>
+
+#include <unistd.h>
+
+namespace {
+const QString ChartsFolder = QStringLiteral("Velamari/Charts/");
+
+// Entry names come from the archive and are not to be trusted.
+bool isSafeEntryName(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\')))
+        return false;
+    if (name.size() >= 2 && name.at(1) == QLatin1Char(':'))
+        return false;
+    const QStringList parts = QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    return !parts.contains(QStringLiteral(".."));
+}
+
+// The zip library refuses an archive without entries; it is a valid archive
+// that holds nothing: an end-of-central-directory record counting 0 entries.
+bool isEmptyArchive(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    const qint64 tail = qMin<qint64>(size, 22 + 65535);
+    if (tail < 22 || !file.seek(size - tail))
+        return false;
+    const QByteArray bytes = file.read(tail);
+    for (int at = bytes.size() - 22; at >= 0; --at) {
+        if (bytes.at(at) != 'P' || bytes.mid(at, 4) != QByteArray("PK\x05\x06", 4))
+            continue;
+        auto word = [&bytes, at](int offset) {
+            return quint16(quint8(bytes.at(at + offset)) | (quint8(bytes.at(at + offset + 1)) << 8));
+        };
+        const bool comment = at + 22 + word(20) == bytes.size();
+        return comment && word(8) == 0 && word(10) == 0;
+    }
+    return false;
+}
+
+bool listedFileMatches(const QDir &directory, const QStringList &filters, QFileInfoList &files)
+{
+    if (filters.isEmpty())
+        return false; // no pattern must never mean "every file"
+    files = directory.entryInfoList(filters, QDir::Files | QDir::NoDotAndDotDot);
+    return true;
+}
+} // namespace
+
+void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringList &filters)
+{
+    filters.clear();
+    if (newtide) {
+        filters << QStringLiteral("*.txt") << QStringLiteral("*.pdf") << QStringLiteral("*.xml")
+                << QStringLiteral("*.vl2") << QStringLiteral("*.psg") << QStringLiteral("*.pp")
+                << QStringLiteral("*.bp2") << QStringLiteral("*.ap");
+    }
+    if (community) {
+        filters << QStringLiteral("*.uk") << QStringLiteral("*.ugc");
+        if (includeVl3)
+            filters << QStringLiteral("*.vl3");
+    }
+}
+
+bool removeDirectoryTree(const QDir &directory)
+{
+    if (!directory.exists())
+        return true;
+    const QFileInfoList entries =
+        directory.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::DirsFirst);
+    for (const QFileInfo &entry : entries) {
+        const bool removed = (entry.isDir() && !entry.isSymLink())
+            ? removeDirectoryTree(QDir(entry.absoluteFilePath()))
+            : QFile::remove(entry.absoluteFilePath());
+        if (!removed)
+            return false;
+    }
+    return QDir().rmdir(directory.absolutePath());
+}
+
+void removeChartCatalogue(const QString &cardRootPath)
+{
+    // A card root is a mount point here, not always a path ending in a separator.
+    QString root = cardRootPath;
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    const QString catalogue = root + QStringLiteral("chartcat.XML");
+    if (QFile::exists(catalogue))
+        QFile::remove(catalogue);
+    const QDir charts(root + ChartsFolder);
+    const QFileInfoList files = charts.entryInfoList(QStringList() << QStringLiteral("*.xct") << QStringLiteral("*.XCT"),
+                                                     QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo &file : files)
+        QFile::remove(file.absoluteFilePath());
+}
+
+bool unzipArchive(const QString &archivePath, const QString &outputFolder, const QString &entryFilter,
+                  QStringList *extracted)
+{
+    QuaZip zip(archivePath);
+    if (!zip.open(QuaZip::mdUnzip)) {
+        if (isEmptyArchive(archivePath))
+            return true;
+        qDebug("zip.open(): %d", zip.getZipError());
+        return false;
+    }
+
+    // Refuse the whole archive before writing anything when one name would escape.
+    const QStringList names = zip.getFileNameList();
+    for (const QString &name : names) {
+        if (!isSafeEntryName(name)) {
+            qDebug() << "*** unsafe entry name in archive" << archivePath << ":" << name;
+            zip.close();
+            return false;
+        }
+    }
+
+    QDir output(outputFolder);
+    QuaZipFile file(&zip);
+    QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
+        QuaZipFileInfo64 info;
+        if (!zip.getCurrentFileInfo(&info)) {
+            qDebug("getCurrentFileInfo(): %d\n", zip.getZipError());
+            return false;
+        }
+        if (!entryFilter.isEmpty() && !info.name.contains(entryFilter))
+            continue;
+        const QString relative = QString(info.name).replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (relative.endsWith(QLatin1Char('/'))) {
+            if (!output.mkpath(relative)) {
+                qDebug() << "*** cannot create folder" << output.filePath(relative);
+                return false;
+            }
+            continue;
+        }
+        if (!file.open(QIODevice::ReadOnly)) {
+            qDebug("file.open(): %d", file.getZipError());
+            return false;
+        }
+        const QString outputPath = QStringLiteral("%1/%2").arg(outputFolder, relative);
+        if (file.getZipError() != UNZ_OK) {
+            qDebug("file.getFileName(): %d", file.getZipError());
+            return false;
+        }
+        output.mkpath(QFileInfo(relative).path());
+        QFile out(outputPath);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            qDebug() << "*** cannot write" << outputPath;
+            file.close();
+            return false;
+        }
+        bool written = true;
+        for (;;) {
+            const qint64 got = file.read(buffer.data(), buffer.size());
+            if (got <= 0)
+                break;
+            if (out.write(buffer.constData(), got) != got) {
+                written = false;
+                break;
+            }
+        }
+        out.close();
+        if (!written) {
+            qDebug() << "*** cannot write" << outputPath;
+            file.close();
+            return false;
+        }
+        if (file.getZipError() != UNZ_OK) {
+            qDebug("file.getFileName(): %d", file.getZipError());
+            return false;
+        }
+        if (!file.atEnd()) {
+            qDebug("read all but not EOF");
+            return false;
+        }
+        file.close();
+        if (file.getZipError() != UNZ_OK) {
+            qDebug("file.close(): %d", file.getZipError());
+            return false;
+        }
+        if (extracted)
+            extracted->append(relative);
+    }
+    zip.close();
+    if (zip.getZipError() != UNZ_OK) {
+        qDebug("zip.close(): %d", zip.getZipError());
+        return false;
+    }
+    return true;
+}
+
+bool copyFileToCard(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    QByteArray buffer(1024 * 1024, Qt::Uninitialized);
+    bool ok = true;
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), buffer.size());
+        if (got < 0) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (out.write(buffer.constData(), got) != got) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && out.flush() && ::fsync(out.handle()) == 0;
+    out.close();
+    if (!ok || out.error() != QFileDevice::NoError) {
+        out.remove();
+        return false;
+    }
+    return true;
+}
+
+quint64 roundUpToCluster(quint64 size, quint32 cluster)
+{
+    return (size + cluster - 1) / cluster * cluster;
+}
+
+quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize)
+{
+    QFileInfoList files;
+    if (clusterSize == 0 || !directory.exists() || !listedFileMatches(directory, filters, files))
+        return 0;
+    quint64 total = 0;
+    for (const QFileInfo &file : files)
+        total += roundUpToCluster(quint64(file.size()), clusterSize);
+    return total;
+}

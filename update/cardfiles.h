@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+// File operations of a card update on the card and in the download area.
+
+// Name patterns of the files that new charts (newtide) and the community
+// layer replace. The list is cleared first.
+void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringList &filters);
+
+// Deletes the folder and everything in it (symbolic links are removed, never
+// followed). True when all is gone or the folder did not exist.
+bool removeDirectoryTree(const QDir &directory);
+
+// Deletes "chartcat.XML" in the card root and the "*.xct"/"*.XCT" files of the chart folder.
+void removeChartCatalogue(const QString &cardRootPath);
+
+// Writes the archive's entries (those whose name contains entryFilter, all
+// when it is empty) into outputFolder, sub-folders included. Entries that
+// would land outside outputFolder make it fail before anything is written.
+// The relative paths of the files written are appended to extracted.
+bool unzipArchive(const QString &archivePath, const QString &outputFolder, const QString &entryFilter,
+                  QStringList *extracted = nullptr);
+
+// Copies a file onto the card without replacing an existing one; the copy is
+// flushed to the device before it counts as done, and a failed copy leaves
+// nothing behind.
+bool copyFileToCard(const QString &source, const QString &target);
+
+// Sum of the sizes of the files directly in directory that match filters,
+// each rounded up to whole clusters. An empty filter list matches nothing.
+quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize);
+
+// Smallest multiple of cluster not below size; cluster must not be 0.
+quint64 roundUpToCluster(quint64 size, quint32 cluster);
