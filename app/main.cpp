@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QIcon>
+#include <QNetworkProxyFactory>
 #include <QSettings>
 
 int main(int argc, char *argv[])
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("TIDEMART_NONINTERACTIVE"))
         MessageBoxes::answerAutomatically();
     installTerminationHandler();
+    // Every network manager of the client goes through the platform's proxy settings.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     Environment *environment = Environment::instance();
     const QString applicationPath = environment->applicationDir().absolutePath();

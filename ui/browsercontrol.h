@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QWebView>
+
+// The web view that shows the store.
+class browserControl : public QWebView
+{
+    Q_OBJECT
+
+public:
+    using QWebView::QWebView;
+};
