@@ -1,0 +1,219 @@
+// Store page logic. The page talks to the desktop client through the window
+// object "qtBridge"; the client calls notifyStatusHandler, progressBarUpdateHandler
+// and errorOnDownload while it updates the card.
+(function () {
+  "use strict";
+
+  var bridge = window.qtBridge;
+  var demoMode = window.demoAutostart === true || /[?&]demo=auto\b/.test(window.location.search);
+  var paid = /[?&]paid=1\b/.test(window.location.search);
+  var catalogue = [];
+  var busy = false;
+
+  function $(id) { return document.getElementById(id); }
+
+  function formatBytes(bytes) {
+    if (!(bytes > 0)) return "0 B";
+    var units = ["B", "KB", "MB", "GB", "TB"];
+    var i = 0;
+    while (bytes >= 1024 && i < units.length - 1) { bytes /= 1024; i++; }
+    return (i === 0 ? bytes : bytes.toFixed(1)) + " " + units[i];
+  }
+
+  function request(method, url, body, done, wait) {
+    var xhr = new XMLHttpRequest();
+    xhr.open(method, url, !wait);
+    xhr.onreadystatechange = function () {
+      if (xhr.readyState === 4 && done) done(xhr.status, xhr.responseText);
+    };
+    xhr.send(body || null);
+  }
+
+  // In demo mode every phase is also told to the store, which prints it;
+  // one at a time, so that they arrive in order.
+  function report(kind, detail) {
+    if (!demoMode) return;
+    request("POST", "/_demo/event", JSON.stringify({ kind: kind, detail: String(detail) }), null, true);
+  }
+
+  function setStatus(text, cls) {
+    var status = $("status");
+    status.textContent = text;
+    status.className = cls || "";
+  }
+
+  var phaseTexts = {
+    init: "Preparing the card update…",
+    download: "Downloading the charts…",
+    install: "Installing the charts on the card…",
+    ugc: "Installing the community layer…",
+    completed: "The card is up to date.",
+    nospace: "There is not enough space on the card for this chart set.",
+    nowritable: "The card cannot be written. Check its write-protect switch.",
+    searchingtrack: "Looking for sonar logs on the card…",
+    trackconversion: "Converting sonar logs…",
+    uploadtrack: "Sending sonar logs…"
+  };
+
+  function markPhase(status) {
+    var items = $("phases").getElementsByTagName("li");
+    var reached = false;
+    for (var i = items.length - 1; i >= 0; i--) {
+      var phase = items[i].getAttribute("data-phase");
+      if (phase === status) { items[i].className = status === "completed" ? "passed" : "active"; reached = true; }
+      else if (reached) { items[i].className = "passed"; }
+    }
+  }
+
+  window.notifyStatusHandler = function (status) {
+    report("status", status);
+    markPhase(status);
+    var text = phaseTexts[status] || status;
+    if (status === "completed") { busy = false; setStatus(text, "done"); readCard(); }
+    else if (status === "nospace" || status === "nowritable") { busy = false; setStatus(text, "error"); }
+    else setStatus(text);
+    updateButtons();
+  };
+
+  window.progressBarUpdateHandler = function (percent) {
+    var value = Math.max(0, Math.min(100, Number(percent) || 0));
+    $("progress-bar").style.width = value + "%";
+    report("progress", value);
+  };
+
+  window.errorOnDownload = function (code, text) {
+    busy = false;
+    report("error", code + " " + text);
+    setStatus("The card update failed (" + code + "): " + text, "error");
+    updateButtons();
+  };
+
+  function readCard() {
+    if (!bridge) {
+      $("card-tag").textContent = "open this store in Velamaris Tidemart";
+      return;
+    }
+    bridge.setDevice("card");
+    var serial = bridge.getSerial();
+    if (!serial) {
+      $("card-tag").textContent = "no card found";
+      ["card-free", "card-room", "card-cluster", "card-writable", "card-kind"].forEach(function (id) { $(id).textContent = "–"; });
+      $("pc-panel").className = "panel";
+      report("card", "none");
+      updateButtons();
+      return;
+    }
+    $("pc-panel").className = "panel hidden";
+    var free = bridge.getCardAvailableSpace();
+    var room = bridge.getFreeSpaceAndVelData();
+    var writable = bridge.isCardWriteable();
+    var old = bridge.isOldChip();
+    $("card-tag").textContent = serial;
+    $("card-free").textContent = formatBytes(free);
+    $("card-room").textContent = formatBytes(room);
+    $("card-cluster").textContent = formatBytes(bridge.getClusterSize());
+    $("card-writable").innerHTML = writable ? '<span class="badge ok">yes</span>' : '<span class="badge bad">write-protected</span>';
+    $("card-kind").innerHTML = old ? '<span class="badge warn">old format</span>' : '<span class="badge ok">current</span>';
+    report("card", serial + " free=" + free + " writable=" + writable + " old=" + old);
+    updateButtons();
+  }
+
+  function updateButtons() {
+    var buttons = $("catalogue").getElementsByTagName("button");
+    var cardPresent = bridge && bridge.getDevice() === "card" && $("card-tag").textContent !== "no card found";
+    for (var i = 0; i < buttons.length; i++) buttons[i].disabled = busy || !cardPresent;
+  }
+
+  function startUpdate(manifestText, set) {
+    if (!bridge || busy) return;
+    busy = true;
+    $("progress-bar").style.width = "0";
+    var items = $("phases").getElementsByTagName("li");
+    for (var i = 0; i < items.length; i++) items[i].className = "";
+    setStatus("Starting the update of " + set.name + "…");
+    report("start", set.id);
+    if ($("replace-edition").checked) bridge.setDeletePewter();
+    bridge["enqueueFiles(QString,bool,bool,bool)"](manifestText, true, true, false);
+    updateButtons();
+  }
+
+  function installByUrl(set) {
+    request("GET", set.manifest, null, function (status, text) {
+      if (status !== 200) { setStatus("The chart list could not be loaded (" + status + ").", "error"); return; }
+      startUpdate(text, set);
+    });
+  }
+
+  function renderCatalogue() {
+    var box = $("catalogue");
+    box.innerHTML = "";
+    catalogue.forEach(function (set) {
+      var div = document.createElement("div");
+      div.className = "chartset";
+      div.innerHTML = "<h3></h3><div class='region'></div><div class='meta'></div>" +
+        "<div class='actions'><button>Install</button><button class='secondary'>Install (inline list)</button></div>";
+      div.getElementsByTagName("h3")[0].textContent = set.name;
+      div.getElementsByClassName("region")[0].textContent = set.region;
+      div.getElementsByClassName("meta")[0].textContent = set.files + " files · " + formatBytes(set.size);
+      var buttons = div.getElementsByTagName("button");
+      buttons[0].onclick = function () { installByUrl(set); };
+      buttons[1].onclick = function () { startUpdate(set.inline, set); };
+      box.appendChild(div);
+    });
+    updateButtons();
+  }
+
+  function loadCatalogue(done) {
+    request("GET", "/catalogue.json", null, function (status, text) {
+      if (status === 200) { catalogue = JSON.parse(text); renderCatalogue(); }
+      else $("catalogue").innerHTML = "<p class='note'>The catalogue is not available.</p>";
+      if (done) done();
+    });
+  }
+
+  function setUpInstaller() {
+    $("get-installer").onclick = function () {
+      if (!bridge) return;
+      request("GET", "/installer.json", null, function (status, text) {
+        if (status !== 200) return;
+        var installer = JSON.parse(text);
+        bridge.setDevice("pc");
+        bridge["enqueueFiles(int,QStringList)"](1, [installer.name, String(installer.size), installer.url]);
+      });
+    };
+    if (bridge) {
+      bridge.notifyStatus.connect(function (status) {
+        setStatus(status === "completed" ? "The installer is on your desktop." : "Downloading the installer…",
+                  status === "completed" ? "done" : "");
+      });
+      bridge.progressBarUpdate.connect(function (percent) { window.progressBarUpdateHandler(percent); });
+      bridge.errorOnDownload.connect(function (code, message) { window.errorOnDownload(code, message); });
+    }
+  }
+
+  function setUpPayment() {
+    var form = $("pay-form");
+    // The provider's return form is intercepted by the client, which then shows the return URL.
+    form.action = "https://www." + (window.paymentProviderDomain || "paypal.example") +
+      "/cgi-bin/merchantpaymentweb?cmd=_return";
+    form.onsubmit = function () {
+      if (bridge) bridge.setReturnUrl(window.location.protocol + "//" + window.location.host + "/home?paid=1");
+      return true;
+    };
+    if (paid) $("pay-result").textContent = "Thank you: your subscription is active.";
+  }
+
+  $("refresh-card").onclick = function () { if (bridge) bridge.stateReset(); readCard(); };
+  $("help-link").onclick = function () { if (bridge) bridge.doUrlBrowser("/help"); return false; };
+  if (bridge) $("footer").textContent = "Velamaris Chart Store · client " + bridge.getApplicationNameAndVersion();
+
+  setUpInstaller();
+  setUpPayment();
+  readCard();
+  loadCatalogue(function () {
+    if (demoMode && catalogue.length > 0) {
+      if (!bridge) { report("error", "no qtBridge on the page"); return; }
+      installByUrl(catalogue[0]);
+    }
+  });
+})();

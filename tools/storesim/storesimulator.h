@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class HttpServer;
+
+// A small chart store on 127.0.0.1 for demos, end-to-end tests and
+// benchmarks: the store site the client shows, its catalogue and manifests,
+// generated chart files and archives, the desktop installer, the version
+// document. Not part of the product.
+class StoreSimulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        // Version id announced by the version document (151 is the client's own).
+        int versionId = 151;
+        QString versionText = QStringLiteral("1.5.1");
+        // The page starts an update of the first chart set by itself.
+        bool autostart = false;
+        // Adds a chart set of this many MiB (several plain files and one
+        // archive of many files) for benchmarks; 0 for none.
+        int bigSetMib = 0;
+        // Folder for the generated archives; a temporary one when empty.
+        QString dataDir;
+        QString paymentDomain = QStringLiteral("paypal.example");
+    };
+
+    struct ChartFile
+    {
+        QString name;
+        QString destination;   // as the manifest gives it
+        qint64 size = 0;       // download size
+        qint64 unzippedSize = 0;
+        int totalFiles = 0;
+        QString localPath;     // archives: the zip on disk
+    };
+
+    struct ChartSet
+    {
+        QString id;
+        QString name;
+        QString region;
+        QList<ChartFile> files;
+    };
+
+    explicit StoreSimulator(HttpServer *server, const Options &options, QObject *parent = nullptr);
+    ~StoreSimulator() override;
+
+    // Builds the archives and registers every route; false when the data
+    // could not be written.
+    bool start();
+
+    QList<ChartSet> chartSets() const { return mSets; }
+    // The compact manifest of a set, as the store sends it.
+    QByteArray manifest(const QString &setId) const;
+    QString baseUrl() const;
+
+signals:
+    // The store page reported something (demo mode): kind and detail.
+    void pageEvent(const QString &kind, const QString &detail);
+
+private:
+    bool buildSets();
+    void addRoutes();
+    QByteArray homePage() const;
+    QByteArray catalogue() const;
+
+    HttpServer *mServer;
+    Options mOptions;
+    std::unique_ptr<QTemporaryDir> mTemporaryData;
+    QString mDataDir;
+    QList<ChartSet> mSets;
+};
