@@ -192,6 +192,13 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
         if (extracted)
             extracted->append(relative);
     }
+    // The walk also ends when the central directory cannot be read; that is
+    // a damaged archive, not the end of its entries.
+    if (zip.getZipError() != UNZ_OK) {
+        qDebug("getCurrentFileInfo(): %d\n", zip.getZipError());
+        zip.close();
+        return false;
+    }
     zip.close();
     if (zip.getZipError() != UNZ_OK) {
         qDebug("zip.close(): %d", zip.getZipError());

@@ -53,15 +53,13 @@ QString Installation::targetPath(const FileObject &entry)
 bool Installation::prepareInstallation(const QList<FileObject *> &installList, const QDir &downloadDir,
                                        const QDir &cardRootDir, const QDir &chartsDir)
 {
+    // Every archive is unpacked before anything on the card is cleared, so
+    // that a damaged archive leaves the card as it was.
     bool result = true;
     QList<const FileObject *> archives;
     for (const FileObject *entry : installList) {
-        if (!isArchive(*entry))
-            continue;
-        archives.append(entry);
-        const QString cardFolder = cardRootDir.filePath(entry->destinationPath());
-        if (QFileInfo::exists(cardFolder))
-            result = removeDirectoryTree(QDir(cardFolder)) && result;
+        if (isArchive(*entry))
+            archives.append(entry);
     }
 
     mArchiveContents.clear();
@@ -75,6 +73,14 @@ bool Installation::prepareInstallation(const QList<FileObject *> &installList, c
             qDebug() << "*** problem unzipping the file " << targetPath(*archive);
             result = false;
         }
+    }
+    if (!result)
+        return false;
+
+    for (const FileObject *archive : archives) {
+        const QString cardFolder = cardRootDir.filePath(archive->destinationPath());
+        if (QFileInfo::exists(cardFolder))
+            result = removeDirectoryTree(QDir(cardFolder)) && result;
     }
 
     if (result)
@@ -150,9 +156,8 @@ bool Installation::installFiles(const QList<FileObject *> &installList, const QD
         const QString source = downloadDir.filePath(relative);
         const QString target = cardRootDir.filePath(relative);
         if (QFileInfo::exists(source)) {
-            // A file with a folder destination may go where no folder exists yet.
-            if (hasFolderDestination(*entry))
-                QDir().mkpath(QFileInfo(target).absolutePath());
+            // The manifest may name a card folder that this card does not have yet.
+            QDir().mkpath(QFileInfo(target).absolutePath());
             if (!copyFileToCard(source, target)) {
                 qDebug() << "copy of " << source << " failed";
                 result = false;

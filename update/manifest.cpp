@@ -30,9 +30,17 @@ const Key Keys[] = {
 // them would wipe the card's tag, index or every chart.
 bool isProtectedCardFolder(const QString &path)
 {
-    QString folder = QDir::cleanPath(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
-    if (folder == QLatin1String("."))
-        folder.clear();
+    // A FAT card ignores trailing dots and spaces: "Velamari. " is "Velamari".
+    // ("." and empty components vanish the same way.)
+    QStringList parts;
+    const QStringList given = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    for (QString part : given) {
+        while (part.endsWith(QLatin1Char('.')) || part.endsWith(QLatin1Char(' ')))
+            part.chop(1);
+        if (!part.isEmpty())
+            parts.append(part);
+    }
+    const QString folder = parts.join(QLatin1Char('/'));
     return folder.isEmpty() || folder.compare(QLatin1String("Velamari"), Qt::CaseInsensitive) == 0
         || folder.compare(QLatin1String("Velamari/Charts"), Qt::CaseInsensitive) == 0;
 }

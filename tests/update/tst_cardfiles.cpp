@@ -190,6 +190,17 @@ void CardFilesTest::unzipDamagedArchive()
     QVERIFY(!unzipArchive(path("noise.zip"), path("out"), QString()));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^zip\\.open\\(\\): -?\\d+$"));
     QVERIFY(!unzipArchive(path("missing.zip"), path("out"), QString()));
+
+    // The directory breaks after its first record: not an archive of one file.
+    QVERIFY(ZipBuilder::write(path("two.zip"), { { "a.ugc", "A" }, { "b.ugc", "B" } }));
+    QByteArray cut = readFile(path("two.zip"));
+    const int first = cut.indexOf(QByteArray("PK\x01\x02", 4));
+    const int second = cut.indexOf(QByteArray("PK\x01\x02", 4), first + 4);
+    QVERIFY(first > 0 && second > first);
+    cut[second + 2] = 'X';
+    QVERIFY(writeFile(path("cut.zip"), cut));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^getCurrentFileInfo\\(\\): -?\\d+\n$"));
+    QVERIFY(!unzipArchive(path("cut.zip"), path("out"), QString()));
 }
 
 void CardFilesTest::unzipEntryFilter()

@@ -26,6 +26,7 @@ private slots:
     void archiveSubFoldersReachTheCard();
     void plainFileWithFolderDestinationIsInstalled();
     void missingSourceIsSkippedButCounted();
+    void plainFileGoesIntoAFolderTheCardLacks();
     void additionalPathRemovesEditionAndIndex();
     void noAdditionalPathKeepsIndex();
     void damagedArchiveFailsPreparation();
@@ -205,6 +206,16 @@ void InstallationTest::missingSourceIsSkippedButCounted()
     QVERIFY(!QFileInfo::exists(card("Velamari/Charts/gone.vl2")));
 }
 
+void InstallationTest::plainFileGoesIntoAFolderTheCardLacks()
+{
+    // A fresh card has no UGC folder yet.
+    QVERIFY(writeFile(download("Velamari/Charts/UGC/new.ugc"), "new"));
+    const QList<FileObject *> list { entry("Velamari/Charts/UGC/new.ugc", "new.ugc") };
+    Installation installation = makeInstallation(false, true);
+    QVERIFY(installation.installFiles(list, downloadDir(), cardDir()));
+    QCOMPARE(readFile(card("Velamari/Charts/UGC/new.ugc")), QByteArray("new"));
+}
+
 void InstallationTest::additionalPathRemovesEditionAndIndex()
 {
     QVERIFY(writeFile(card("Velamari/Index.txt"), "Directory: Pewter01\n"));
@@ -238,13 +249,18 @@ void InstallationTest::damagedArchiveFailsPreparation()
     QVERIFY(writeFile(download("Velamari/Charts/UGC/D/d.zip"), "not a zip"));
     QVERIFY(ZipBuilder::write(download("Velamari/Charts/UGC/E/e.zip"), { { "e.ugc", "E" } }));
     QVERIFY(writeFile(card("Velamari/Charts/a.vl2"), "old"));
+    QVERIFY(writeFile(card("Velamari/Charts/UGC/D/old.ugc"), "last season"));
+    QVERIFY(writeFile(card("Velamari/Charts/UGC/E/old.ugc"), "last season"));
     const QList<FileObject *> list { entry("Velamari/Charts/a.vl2", "a.vl2"), entry("Velamari/Charts/UGC/D", "d.zip"),
                                      entry("Velamari/Charts/UGC/E", "e.zip") };
     Installation installation = makeInstallation(true, true);
     QVERIFY(!installation.prepareInstallation(list, downloadDir(), cardDir(), chartsDir()));
-    // The other archive is still unpacked; no file was removed from the card.
+    // The other archive is still unpacked; nothing on the card was removed,
+    // not even the folders the archives would have replaced.
     QCOMPARE(readFile(download("Velamari/Charts/UGC/E/e.ugc")), QByteArray("E"));
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old"));
+    QCOMPARE(readFile(card("Velamari/Charts/UGC/D/old.ugc")), QByteArray("last season"));
+    QCOMPARE(readFile(card("Velamari/Charts/UGC/E/old.ugc")), QByteArray("last season"));
     const QStringList lines = log();
     QVERIFY(lines.contains("*** problem unzipping the file  \"Velamari/Charts/UGC/D/d.zip\""));
 }

@@ -181,6 +181,7 @@ void ManifestTest::unsafeEntries_data()
     QTest::newRow("archive over the card root") << "" << "all.zip" << false;
     QTest::newRow("archive over the chart folder") << "Velamari/Charts/" << "c.zip" << false;
     QTest::newRow("archive over Velamari") << "./Velamari" << "v.ZIP" << false;
+    QTest::newRow("archive over the chart folder as FAT sees it") << "Velamari. /Charts.." << "c.zip" << false;
     QTest::newRow("dots in names are fine") << "Velamari/Charts/a..b.vl2" << "a..b.vl2" << true;
 }
 
