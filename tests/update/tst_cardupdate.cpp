@@ -1,0 +1,550 @@
+#include "cardfiles.h"
+#include "downloadmanagertest.h"
+#include "environment.h"
+#include "environment_linux.h"
+#include "localhttpserver.h"
+#include "logcapture.h"
+#include "testsupport.h"
+#include "titles.h"
+#include "tmpfsmount.h"
+#include "veldownloadmanager.h"
+#include "velnetworkmanager.h"
+#include "zipbuilder.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
+namespace {
+// The real platform layer, except that a test may dictate the card's free
+// space and allocation unit.
+class CardEnvironment : public LinuxEnvironmentImpl
+{
+public:
+    quint32 clusterSize(const QString &path) const override
+    {
+        return mCluster >= 0 ? quint32(mCluster.load()) : LinuxEnvironmentImpl::clusterSize(path);
+    }
+    bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override
+    {
+        if (mFree < 0)
+            return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
+        freeBytes = quint64(mFree.load());
+        totalBytes = freeBytes;
+        return true;
+    }
+
+    std::atomic<qint64> mCluster { -1 };
+    std::atomic<qint64> mFree { -1 };
+};
+
+CardEnvironment *cardEnvironment = nullptr;
+
+// Everything below a folder: relative path -> content.
+QMap<QString, QByteArray> tree(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+} // namespace
+
+// Whole card updates: the worker thread and the download manager against a
+// local store, onto a card folder, as the store client runs them.
+class CardUpdateTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void manifestByUrlUpdatesTheCard();
+    void inlineManifestNeedsNoManifestRequest();
+    void manifestOfTheWrongTypeIsNotObtained();
+    void manifestIsFetchedAgainAfterFailures();
+    void unsafeManifestLeavesTheCardUntouched();
+    void communityOnlyManifestWithCommunityOffDownloadsNothing();
+    void spaceRule_data();
+    void spaceRule();
+    void removalAccounting_data();
+    void removalAccounting();
+    void unknownClusterSizeIsNotEnoughSpace();
+    void failedDownloadAfterRetries();
+    void archives_data();
+    void archives();
+    void existingTargetFailsAfterTheOtherCopies();
+    void realVolume();
+
+private:
+    struct Outcome
+    {
+        QStringList phases;
+        QList<float> progress;
+        int errorCode = 0;
+        QString errorMessage;
+        int endings = 0;
+    };
+
+    QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
+    QString downloadArea() const { return mDir->filePath("app/Download"); }
+    void serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles = -1,
+               qint64 unzippedSize = -1, qint64 announcedSize = -1);
+    QByteArray manifest() const { return QJsonDocument(mManifest).toJson(QJsonDocument::Compact); }
+    void publishManifest(const QByteArray &contentType = "application/json");
+    void makeCard();
+    // Runs one update to its end; the manifest comes by URL unless inline text is given.
+    void runUpdate(bool newtide, bool community, const QString &inlineManifest = QString(),
+                   const QString &cardRoot = QString(), const QString &additionalPath = QString());
+
+    LocalHttpServer mServer;
+    VelNetworkManager *mNetwork = nullptr;
+    VelDownloadManager *mManager = nullptr;
+    QTemporaryDir *mDir = nullptr;
+    QJsonArray mManifest;
+    Outcome mOutcome;
+    std::unique_ptr<LogCapture> mLog;
+};
+
+void CardUpdateTest::initTestCase()
+{
+    cardEnvironment = new CardEnvironment;
+    Environment::installImplementation(cardEnvironment);
+    QVERIFY(mServer.start());
+}
+
+void CardUpdateTest::init()
+{
+    mDir = new QTemporaryDir;
+    QVERIFY(mDir->isValid());
+    mLog = std::make_unique<LogCapture>();
+    mNetwork = new VelNetworkManager("151", "pc");
+    mManager = new VelDownloadManager(mNetwork);
+    mManager->setTimings(DownloadTimings { 2000, 100 });
+    mServer.server().clearRoutes();
+    mServer.server().clearRequests();
+    mManifest = QJsonArray();
+    mOutcome = Outcome();
+    cardEnvironment->mCluster = 4096;
+    cardEnvironment->mFree = 1 << 30;
+    makeCard();
+}
+
+void CardUpdateTest::cleanup()
+{
+    delete mManager;
+    delete mNetwork;
+    mLog.reset();
+    delete mDir;
+}
+
+void CardUpdateTest::makeCard()
+{
+    QVERIFY(writeFile(card("nTag.txt"), "CARD-1\n"));
+    QVERIFY(writeFile(card("chartcat.XML"), "<old catalogue/>"));
+    QVERIFY(writeFile(card("Velamari/Charts/a.vl2"), "old a"));
+    QVERIFY(writeFile(card("Velamari/Charts/keep.dat"), "not a chart file"));
+    QVERIFY(writeFile(card("Velamari/Charts/old.xct"), "old index"));
+    QVERIFY(writeFile(card("Velamari/Charts/UGC/Region/old.ugc"), "last season"));
+}
+
+void CardUpdateTest::serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles,
+                           qint64 unzippedSize, qint64 announcedSize)
+{
+    const QString path = "/files/" + name;
+    mServer.server().addRoute(HttpRoute::bytes(path, body));
+    QJsonObject record { { "name", name },
+                         { "size", announcedSize >= 0 ? announcedSize : qint64(body.size()) },
+                         { "url", mServer.url(path).toString() },
+                         { "destination_path", destination },
+                         { "md5", "0" } };
+    if (totalFiles >= 0) {
+        record.insert("total_files", totalFiles);
+        record.insert("unzipped_size", unzippedSize);
+    }
+    mManifest.append(record);
+}
+
+void CardUpdateTest::publishManifest(const QByteArray &contentType)
+{
+    mServer.server().addRoute(HttpRoute::bytes("/manifest.json", manifest(), contentType));
+}
+
+void CardUpdateTest::runUpdate(bool newtide, bool community, const QString &inlineManifest, const QString &cardRoot,
+                               const QString &additionalPath)
+{
+    DownloadManagerTest process(mManager, mServer.url("/manifest.json").toString(), downloadArea(),
+                                cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot, additionalPath,
+                                "user-1", newtide, community, false);
+    process.setManifestRetryPause(10);
+    if (!inlineManifest.isNull())
+        process.setManifestText(inlineManifest);
+
+    Outcome &o = mOutcome;
+    auto phase = [this, &process, &o](auto signal, const char *name) {
+        connect(&process, signal, this, [&o, name] { o.phases << name; });
+    };
+    phase(&DownloadManagerTest::preparingForDownload, "init");
+    phase(&DownloadManagerTest::startDownloadingChart, "download");
+    phase(&DownloadManagerTest::preparingInstallation, "prepare");
+    phase(&DownloadManagerTest::startInstallingChart, "install");
+    phase(&DownloadManagerTest::startInstallingUGC, "ugc");
+    connect(&process, &DownloadManagerTest::processCompleted, this, [&o] {
+        o.phases << "completed";
+        ++o.endings;
+    });
+    connect(&process, &DownloadManagerTest::notEnoughSpace, this, [&o] {
+        o.phases << "nospace";
+        ++o.endings;
+    });
+    connect(&process, &DownloadManagerTest::newtideDataError, this, [&o](int code, const QString &message) {
+        o.phases << "error";
+        o.errorCode = code;
+        o.errorMessage = message;
+        ++o.endings;
+    });
+    connect(&process, &DownloadManagerTest::updateProcessStatus, this, [&o](float value) { o.progress << value; });
+    bool done = false;
+    connect(&process, &QThread::finished, this, [&done] { done = true; });
+
+    process.start();
+    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+    QCOMPARE(o.endings, 1);
+    for (float value : qAsConst(o.progress))
+        QVERIFY2(value >= 0.0f && value <= 100.0f, qPrintable(QString::number(double(value))));
+}
+
+void CardUpdateTest::manifestByUrlUpdatesTheCard()
+{
+    const QByteArray b(70000, 'b');
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    serve("b.vl2", "Velamari/Charts/b.vl2", b);
+    QVERIFY(ZipBuilder::write(mDir->filePath("region.zip"), { { "r1.ugc", "1" }, { "r2.ugc", "22" }, { "r3.uk", "3" } }));
+    serve("region.zip", "Velamari/Charts/UGC/Region", readFile(mDir->filePath("region.zip")), 3, 4);
+    publishManifest();
+
+    runUpdate(true, true);
+
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "install", "ugc", "completed" }));
+    QVERIFY(mOutcome.progress.size() >= 2);
+    QCOMPARE(mOutcome.progress.last(), 100.0f);
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("new a"));
+    QCOMPARE(readFile(card("Velamari/Charts/b.vl2")), b);
+    // The archive's folder now holds exactly what the archive held.
+    QCOMPARE(TestSupport::folderEntries(card("Velamari/Charts/UGC/Region")),
+             (QStringList { "r1.ugc", "r2.ugc", "r3.uk" }));
+    QCOMPARE(readFile(card("Velamari/Charts/UGC/Region/r2.ugc")), QByteArray("22"));
+    // Catalogue gone; what no new file replaces stays.
+    QVERIFY(!QFileInfo::exists(card("chartcat.XML")));
+    QVERIFY(!QFileInfo::exists(card("Velamari/Charts/old.xct")));
+    QCOMPARE(readFile(card("Velamari/Charts/keep.dat")), QByteArray("not a chart file"));
+    QCOMPARE(readFile(card("nTag.txt")), QByteArray("CARD-1\n"));
+
+    QCOMPARE(mServer.server().requestCount("/manifest.json"), 1);
+    for (const char *name : { "a.vl2", "b.vl2", "region.zip" })
+        QCOMPARE(mServer.server().requestCount(QStringLiteral("/files/") + name), 1);
+    // Every request carries the client's identification.
+    for (const RecordedRequest &request : mServer.server().requests())
+        QCOMPARE(request.request.header("tdmt-client"), QByteArray("tidemart"));
+    QVERIFY(mLog->lines().contains("-- Starting Newtide Data Process"));
+    QVERIFY(mLog->lines().contains("Space enough, so we can start the newtide data process"));
+}
+
+void CardUpdateTest::inlineManifestNeedsNoManifestRequest()
+{
+    serve("c.vl2", "Velamari/Charts/c.vl2", "chart c");
+    runUpdate(true, false, QString::fromLatin1(manifest()));
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "install", "completed" }));
+    QCOMPARE(readFile(card("Velamari/Charts/c.vl2")), QByteArray("chart c"));
+    QCOMPARE(mServer.server().requestCount("/manifest.json"), 0);
+    // Only the newtide patterns of the new files apply: the old .vl2 is superseded.
+    QVERIFY(!QFileInfo::exists(card("Velamari/Charts/a.vl2")));
+    QVERIFY(QFileInfo::exists(card("Velamari/Charts/UGC/Region/old.ugc")));
+}
+
+void CardUpdateTest::manifestOfTheWrongTypeIsNotObtained()
+{
+    serve("c.vl2", "Velamari/Charts/c.vl2", "chart c");
+    publishManifest("text/html");
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, true);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "error" }));
+    QCOMPARE(mOutcome.errorCode, int(ErrorManifestNotObtained));
+    QCOMPARE(errorCodeName(mOutcome.errorCode), QStringLiteral("ErrorManifestNotObtained"));
+    // The transfer itself succeeded, so there was no second attempt.
+    QCOMPARE(mServer.server().requestCount("/manifest.json"), 1);
+    QCOMPARE(mServer.server().requestCount("/files/c.vl2"), 0);
+    QCOMPARE(tree(card()), before);
+}
+
+void CardUpdateTest::manifestIsFetchedAgainAfterFailures()
+{
+    serve("c.vl2", "Velamari/Charts/c.vl2", "chart c");
+    HttpFaults unavailable;
+    unavailable.status = 503;
+    // The first attempt uses up the download manager's four tries; the same
+    // action has none left in the second, so the third gets the manifest.
+    mServer.server().addRoute(HttpRoute::bytes("/manifest.json", manifest(), "application/json").setFaults(unavailable, 5));
+    runUpdate(true, true);
+    QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+    QCOMPARE(mLog->count("getManifest"), 3);
+    QCOMPARE(mServer.server().requestCount("/manifest.json"), 6);
+    QCOMPARE(readFile(card("Velamari/Charts/c.vl2")), QByteArray("chart c"));
+}
+
+void CardUpdateTest::unsafeManifestLeavesTheCardUntouched()
+{
+    const QString outside = mDir->filePath("outside.vl2");
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    serve("outside.vl2", outside, "escaped");
+    publishManifest();
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, true);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "error" }));
+    QCOMPARE(mOutcome.errorCode, int(ErrorManifestNotObtained));
+    QVERIFY(mOutcome.errorMessage.contains(outside));
+    QCOMPARE(mServer.server().requestCount("/files/a.vl2"), 0);
+    QCOMPARE(tree(card()), before);
+    QVERIFY(!QFileInfo::exists(outside));
+}
+
+void CardUpdateTest::communityOnlyManifestWithCommunityOffDownloadsNothing()
+{
+    serve("marks.ugc", "Velamari/Charts/UGC/marks.ugc", "marks");
+    QVERIFY(ZipBuilder::write(mDir->filePath("r.zip"), { { "r.ugc", "r" } }));
+    serve("r.zip", "Velamari/Charts/UGC/Region", readFile(mDir->filePath("r.zip")), 1, 1);
+    publishManifest();
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, false);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "completed" }));
+    QCOMPARE(mOutcome.progress.last(), 100.0f);
+    QCOMPARE(mServer.server().requestCount("/files/marks.ugc"), 0);
+    QCOMPARE(mServer.server().requestCount("/files/r.zip"), 0);
+    QCOMPARE(tree(card()), before);
+}
+
+void CardUpdateTest::spaceRule_data()
+{
+    QTest::addColumn<qint64>("freeBytes");
+    QTest::addColumn<bool>("fits");
+    // Two new files of 5000 and 9000 bytes take 2 + 3 clusters of 4096; the
+    // old a.vl2 (one cluster) will be removed.
+    const qint64 needed = 5 * 4096 - 4096;
+    QTest::newRow("exactly enough") << needed << true;
+    QTest::newRow("one byte short") << needed - 1 << false;
+}
+
+void CardUpdateTest::spaceRule()
+{
+    QFETCH(qint64, freeBytes);
+    QFETCH(bool, fits);
+    serve("a.vl2", "Velamari/Charts/a.vl2", QByteArray(5000, 'a'));
+    serve("b.vl2", "Velamari/Charts/b.vl2", QByteArray(9000, 'b'));
+    publishManifest();
+    cardEnvironment->mFree = freeBytes;
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, false);
+    QVERIFY(mLog->lines().contains("===  Disk Size Of New Chart:  20480"));
+    QVERIFY(mLog->lines().contains("=== Size Of Files To Remove:  4096"));
+    if (fits) {
+        QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+        QCOMPARE(readFile(card("Velamari/Charts/b.vl2")).size(), 9000);
+    } else {
+        QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+        QCOMPARE(mServer.server().requestCount("/files/a.vl2"), 0);
+        QCOMPARE(tree(card()), before);
+        QVERIFY(mLog->lines().contains("You don't have enought space on chip!!"));
+    }
+}
+
+void CardUpdateTest::removalAccounting_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("counted");
+    // The old files that make room: in the chart folder of an old-format
+    // card, in the Pewter edition folder of a tiered card, nowhere on a plain one.
+    QTest::newRow("old-format card") << "old" << true;
+    QTest::newRow("Pewter card") << "pewter" << true;
+    QTest::newRow("Pewter card with old chart files") << "both" << true;
+    QTest::newRow("plain card") << "plain" << false;
+}
+
+void CardUpdateTest::removalAccounting()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, counted);
+    QVERIFY(removeDirectoryTree(card("Velamari")));
+    const QByteArray oldChart(10000, 'o'); // three clusters each
+    const QString index = "Directory: Pewter01\nType: Pewter\nChart: Gulf\nVersion: 1\n"
+                          "Edition date: 2025-01-01\nDescription: d\n";
+    if (layout == "old" || layout == "both") {
+        QVERIFY(writeFile(card("Velamari/Charts/x.vl2"), oldChart));
+        QVERIFY(writeFile(card("Velamari/Charts/UGC/y.ugc"), oldChart));
+    }
+    if (layout == "pewter" || layout == "both") {
+        QVERIFY(writeFile(card("Velamari/Index.txt"), index.toLatin1()));
+        QVERIFY(writeFile(card("Velamari/Pewter01/p1.vl2"), oldChart));
+        QVERIFY(writeFile(card("Velamari/Pewter01/p2.ugc"), oldChart));
+    }
+    if (layout == "plain")
+        QVERIFY(writeFile(card("Velamari/Other/x.vl2"), oldChart));
+
+    serve("n.vl2", "Velamari/Charts/n.vl2", QByteArray(4096 * 8, 'n'));
+    publishManifest();
+    cardEnvironment->mFree = 4096 * 2; // six clusters short without the old files
+    runUpdate(true, true);
+    QVERIFY(mLog->lines().contains(
+        QStringLiteral("=== Size Of Files To Remove:  %1").arg(counted ? 6 * 4096 : 0)));
+    QCOMPARE(mOutcome.phases.last(), QString(counted ? "completed" : "nospace"));
+}
+
+void CardUpdateTest::unknownClusterSizeIsNotEnoughSpace()
+{
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    publishManifest();
+    cardEnvironment->mCluster = 0;
+    runUpdate(true, true);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+    QVERIFY(mLog->lines().contains("*** ERROR: Not able to retrive the cluster size of the chip"));
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));
+}
+
+void CardUpdateTest::failedDownloadAfterRetries()
+{
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    serve("b.vl2", "Velamari/Charts/b.vl2", "new b");
+    serve("c.vl2", "Velamari/Charts/c.vl2", "new c");
+    HttpFaults notFound;
+    notFound.status = 404;
+    mServer.server().addRoute(HttpRoute::bytes("/files/b.vl2", "new b").setFaults(notFound));
+    publishManifest();
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, true);
+
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "error" }));
+    // The size was announced, so the failure is the incomplete-file code.
+    QCOMPARE(mOutcome.errorCode, int(FileWithWrongSize));
+    QCOMPARE(mOutcome.errorMessage, mServer.url("/files/b.vl2").toString());
+    QCOMPARE(mServer.server().requestCount("/files/b.vl2"), 4);
+    QCOMPARE(mServer.server().requestCount("/files/c.vl2"), 0);
+    QCOMPARE(mLog->linesStartingWith({ "*** Autoretry (" }).size(), 3);
+    QCOMPARE(tree(card()), before);
+}
+
+void CardUpdateTest::archives_data()
+{
+    QTest::addColumn<ZipBuilder::Entries>("entries");
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<int>("errorCode");
+    QTest::addColumn<QStringList>("installed");
+
+    QTest::newRow("into an existing folder")
+        << ZipBuilder::Entries { { "n1.ugc", "1" }, { "n2.ugc", "2" } } << false << 0
+        << QStringList { "n1.ugc", "n2.ugc" };
+    QTest::newRow("empty archive") << ZipBuilder::Entries {} << false << 0 << QStringList {};
+    QTest::newRow("sub-folders") << ZipBuilder::Entries { { "top.ugc", "t" }, { "Harbour/inner.ugc", "i" },
+                                                          { "Harbour/Deep/deeper.uk", "d" } }
+                                 << false << 0 << QStringList { "Harbour/Deep/deeper.uk", "Harbour/inner.ugc", "top.ugc" };
+    QTest::newRow("damaged archive") << ZipBuilder::Entries {} << true << int(ErrorPreparingInstallation) << QStringList {};
+    QTest::newRow("zip slip") << ZipBuilder::Entries { { "fine.ugc", "f" }, { "../../../../slipped.ugc", "x" } } << false
+                              << int(ErrorPreparingInstallation) << QStringList {};
+}
+
+void CardUpdateTest::archives()
+{
+    QFETCH(ZipBuilder::Entries, entries);
+    QFETCH(bool, damaged);
+    QFETCH(int, errorCode);
+    QFETCH(QStringList, installed);
+
+    const QString archive = mDir->filePath("region.zip");
+    if (damaged)
+        QVERIFY(writeFile(archive, "PK this is no archive"));
+    else
+        QVERIFY(ZipBuilder::write(archive, entries));
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    serve("region.zip", "Velamari/Charts/UGC/Region", readFile(archive), entries.size(), 10);
+    publishManifest();
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(true, true);
+
+    if (errorCode == 0) {
+        QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+        QCOMPARE(mOutcome.progress.last(), 100.0f);
+        QStringList found = tree(card("Velamari/Charts/UGC/Region")).keys();
+        QCOMPARE(found, installed);
+        for (const auto &entry : entries)
+            QCOMPARE(readFile(card("Velamari/Charts/UGC/Region/" + entry.first)), entry.second);
+    } else {
+        QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "error" }));
+        QCOMPARE(mOutcome.errorCode, errorCode);
+        // The card is as it was, the replaced folder included, and nothing
+        // landed anywhere in the test's folder outside the known places.
+        QCOMPARE(tree(card()), before);
+        QDirIterator it(mDir->path(), { "slipped.ugc" }, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(!it.hasNext());
+    }
+}
+
+void CardUpdateTest::existingTargetFailsAfterTheOtherCopies()
+{
+    // "*.TXT" is no removal pattern, so the card's own file stays in the way.
+    QVERIFY(writeFile(card("Velamari/Charts/Notes.TXT"), "old notes"));
+    serve("Notes.TXT", "Velamari/Charts/Notes.TXT", "new notes");
+    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
+    publishManifest();
+    runUpdate(true, false);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "install", "error" }));
+    QCOMPARE(mOutcome.errorCode, int(ErrorInstallChart));
+    QCOMPARE(readFile(card("Velamari/Charts/Notes.TXT")), QByteArray("old notes"));
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("new a"));
+}
+
+void CardUpdateTest::realVolume()
+{
+    // A small tmpfs is a real card: its own free space and allocation unit.
+    const QString mountPoint = mDir->filePath("volume");
+    QVERIFY(QDir().mkpath(mountPoint));
+    TmpfsMount volume(mountPoint, 256 * 1024);
+    if (!volume.isMounted())
+        QSKIP("mounting a tmpfs is not allowed here");
+    cardEnvironment->mCluster = -1;
+    cardEnvironment->mFree = -1;
+    QVERIFY(writeFile(mountPoint + "/nTag.txt", "SMALL\n"));
+    QVERIFY(writeFile(mountPoint + "/Velamari/Charts/old.vl2", QByteArray(40000, 'o')));
+
+    serve("n1.vl2", "Velamari/Charts/n1.vl2", QByteArray(60000, '1'));
+    serve("n2.vl2", "Velamari/Charts/n2.vl2", QByteArray(60000, '2'));
+    publishManifest();
+    runUpdate(true, false, QString(), mountPoint);
+    QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+    QCOMPARE(readFile(mountPoint + "/Velamari/Charts/n2.vl2").size(), 60000);
+    QVERIFY(!QFileInfo::exists(mountPoint + "/Velamari/Charts/old.vl2"));
+
+    // More than the card holds, even with the old files gone.
+    mServer.server().clearRoutes();
+    mManifest = QJsonArray();
+    mOutcome = Outcome();
+    serve("big.vl2", "Velamari/Charts/big.vl2", QByteArray(300 * 1024, 'B'));
+    publishManifest();
+    runUpdate(true, false, QString(), mountPoint);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+    QVERIFY(QFileInfo::exists(mountPoint + "/Velamari/Charts/n1.vl2"));
+}
+
+QTEST_GUILESS_MAIN(CardUpdateTest)
+#include "tst_cardupdate.moc"

@@ -1,0 +1,156 @@
+#include "localhttpserver.h"
+#include "testsupport.h"
+#include "tmpfsmount.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
+// The command-line card update, run as a child process against a local store.
+class TidemartUpdateTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void updatesTheCardAndPrintsThePhases();
+    void inlineManifestFromAFile();
+    void failedDownloadIsAnError();
+    void fullCardIsNotEnoughSpace();
+    void badCommandLines_data();
+    void badCommandLines();
+
+private:
+    QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
+    QByteArray manifest(const QString &name, const QString &destination, qint64 size) const
+    {
+        return QStringLiteral(R"([{"name":"%1","size":%2,"url":"%3","destination_path":"%4","md5":"0"}])")
+            .arg(name)
+            .arg(size)
+            .arg(mServer.url("/files/" + name).toString(), destination)
+            .toLatin1();
+    }
+    TestSupport::ChildResult update(const QStringList &arguments);
+
+    LocalHttpServer mServer;
+    QTemporaryDir *mDir = nullptr;
+    QString mProgram;
+};
+
+void TidemartUpdateTest::initTestCase()
+{
+    QVERIFY(mServer.start());
+}
+
+void TidemartUpdateTest::init()
+{
+    mDir = new QTemporaryDir;
+    QVERIFY(mDir->isValid());
+    // A copy of its own, so that its "log" lands beside it and not in build/bin.
+    QVERIFY(TestSupport::copyExecutable(TestSupport::binDir() + "/tidemart-update", mDir->filePath("bin"),
+                                        "tidemart-update"));
+    mProgram = mDir->filePath("bin/tidemart-update");
+    QVERIFY(writeFile(card("nTag.txt"), "CARD\n"));
+    QVERIFY(writeFile(card("Velamari/Charts/a.vl2"), "old a"));
+    mServer.server().clearRoutes();
+}
+
+void TidemartUpdateTest::cleanup()
+{
+    delete mDir;
+}
+
+TestSupport::ChildResult TidemartUpdateTest::update(const QStringList &arguments)
+{
+    return TestSupport::runChild(mProgram, arguments);
+}
+
+void TidemartUpdateTest::updatesTheCardAndPrintsThePhases()
+{
+    const QByteArray chart(300000, 'c');
+    mServer.server().addRoute(HttpRoute::bytes("/files/a.vl2", chart));
+    mServer.server().addRoute(
+        HttpRoute::bytes("/manifest.json", manifest("a.vl2", "Velamari/Charts/a.vl2", chart.size()), "application/json"));
+
+    const auto result = update({ "--manifest-url", mServer.url("/manifest.json").toString(), "--card", card() });
+    QCOMPARE(result.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(result.standardOutput).split('\n', Qt::SkipEmptyParts);
+    QStringList phases;
+    for (const QString &line : lines) {
+        if (!line.startsWith("progress "))
+            phases << line;
+    }
+    QCOMPARE(phases, (QStringList { "init", "download", "install", "ugc", "completed" }));
+    QVERIFY(lines.contains("progress 100"));
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), chart);
+    // Its log is the program's log, beside the program.
+    const QStringList log = TestSupport::readLines(mDir->filePath("bin/log"));
+    QVERIFY(log.contains("-- Starting Newtide Data Process"));
+}
+
+void TidemartUpdateTest::inlineManifestFromAFile()
+{
+    mServer.server().addRoute(HttpRoute::bytes("/files/b.ugc", "marks"));
+    QVERIFY(writeFile(mDir->filePath("manifest.json"), manifest("b.ugc", "Velamari/Charts/UGC/b.ugc", 5)));
+    const auto result = update({ "--manifest-file", mDir->filePath("manifest.json"), "--card", card(), "--no-newtide" });
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.standardOutput.contains("ugc\n"));
+    QCOMPARE(readFile(card("Velamari/Charts/UGC/b.ugc")), QByteArray("marks"));
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));
+}
+
+void TidemartUpdateTest::failedDownloadIsAnError()
+{
+    mServer.server().addRoute(HttpRoute::status("/files/a.vl2", 404));
+    mServer.server().addRoute(
+        HttpRoute::bytes("/manifest.json", manifest("a.vl2", "Velamari/Charts/a.vl2", 10), "application/json"));
+    const auto result = update({ "--manifest-url", mServer.url("/manifest.json").toString(), "--card", card() });
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.standardOutput.contains(
+                 "error 901 File with wrong size; " + mServer.url("/files/a.vl2").toString().toLatin1() + "\n"),
+             result.standardOutput.constData());
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));
+}
+
+void TidemartUpdateTest::fullCardIsNotEnoughSpace()
+{
+    const QString mountPoint = mDir->filePath("volume");
+    QVERIFY(QDir().mkpath(mountPoint));
+    TmpfsMount volume(mountPoint, 64 * 1024);
+    if (!volume.isMounted())
+        QSKIP("mounting a tmpfs is not allowed here");
+    QVERIFY(writeFile(mountPoint + "/nTag.txt", "SMALL\n"));
+    mServer.server().addRoute(HttpRoute::generated("/files/big.vl2", 200000));
+    mServer.server().addRoute(
+        HttpRoute::bytes("/manifest.json", manifest("big.vl2", "Velamari/Charts/big.vl2", 200000), "application/json"));
+    const auto result = update({ "--manifest-url", mServer.url("/manifest.json").toString(), "--card", mountPoint });
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.standardOutput, QByteArray("init\nnospace\n"));
+    QCOMPARE(mServer.server().requestCount("/files/big.vl2"), 0);
+}
+
+void TidemartUpdateTest::badCommandLines_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no card") << QStringList { "--manifest-file", "m.json" };
+    QTest::newRow("no manifest") << QStringList { "--card", "." };
+    QTest::newRow("both manifests") << QStringList { "--card", ".", "--manifest-file", "m", "--manifest-url", "u" };
+    QTest::newRow("unreadable manifest file") << QStringList { "--card", ".", "--manifest-file", "/nonexistent/m.json" };
+}
+
+void TidemartUpdateTest::badCommandLines()
+{
+    QFETCH(QStringList, arguments);
+    const auto result = update(arguments);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.standardError.startsWith("tidemart-update: "));
+    QVERIFY(result.standardOutput.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TidemartUpdateTest)
+#include "tst_tidemartupdate.moc"
