@@ -10,24 +10,26 @@
 # Both sides download into a staging folder, unpack there, clear the
 # superseded files on the card and copy; both end with every card file
 # flushed (tidemart-update fsyncs each file it copies, the tool chain runs
-# sync on the copied files). The two cards must end up identical (diff -r).
+# sync on the copied files). The two cards must hold every file of the set at
+# its size and end up identical (folders, files and their checksums).
 #
-# RUNS (default 3) runs per size, the order alternating; the median times
-# are compared. Peak memory is the maximum resident size from /usr/bin/time
-# (the highest of the runs); for the tool chain that is its largest single
-# process. "other s" is the CPU time used meanwhile by neither side nor the
-# store: well above 0 means the machine was not quiet. Goal: at most 1.15x the
-# tool chain's time, with a peak memory that does not grow with the size.
+# RUNS (default 4) runs per size, the order alternating so that each side
+# goes first equally often; the median times are compared. Peak memory is
+# the maximum resident size from /usr/bin/time (the highest of the runs); for
+# the tool chain that is its largest single process. "other s" is the CPU
+# time used meanwhile by neither side nor the store: well above 0 means the
+# machine was not quiet. Goal: at most 1.15x the tool chain's time, with a
+# peak memory that does not grow with the size.
 #
-# Needs a build (BUILD_DIR, default build/) and about four times the largest
-# size free in TMPDIR (default /tmp), which holds the staging folders and the
-# cards. The log of the last tidemart-update run is kept only with KEEP=1.
+# Needs a build (BUILD_DIR, default build/) and about twice the largest size
+# free in TMPDIR (default /tmp), which holds a staging folder and a card at a
+# time. The log of the last tidemart-update run is kept only with KEEP=1.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/bench/update
 bin=${BUILD_DIR:-$root/build}/bin
-runs=${RUNS:-3}
+runs=${RUNS:-4}
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1024 256)
 
@@ -106,31 +108,50 @@ timed() {
   return "$status"
 }
 
-# run_product RESULTFILE: one card update by the product onto $work/card-product.
+# Whatever a run leaves behind would still be written out by the disk while
+# the other side runs; each run therefore drops its staging folder and, once
+# the card is checked and listed, its card, before the next run starts.
+
+# card_listing CARD: folders, then every file with its checksum.
+card_listing() {
+  (cd "$1" && find . -type d | sort && find . -type f -print0 | sort -z | xargs -0 md5sum)
+}
+
+# run_product RESULTFILE: one card update by the product onto a fresh card.
 run_product() {
-  fresh "$work/card-product"
+  local card=$work/card-product
+  fresh "$card"
   rm -rf "$work/tmp"
   mkdir -p "$work/tmp"
   sync
   if ! TMPDIR=$work/tmp timed "$1" \
-    "$work/bin/tidemart-update" --manifest-url "$url" --card "$work/card-product" > "$work/product.out" 2>&1 ||
+    "$work/bin/tidemart-update" --manifest-url "$url" --card "$card" > "$work/product.out" 2>&1 ||
     ! grep -qx completed "$work/product.out"; then
     echo "tidemart-update failed:" >&2
     tail -n 5 "$work/product.out" >&2
     exit 1
   fi
+  rm -rf "$work/tmp"
+  check_card "$card" || exit 1
+  card_listing "$card" > "$work/product.listing"
+  rm -rf "$card"
 }
 
-# run_chain RESULTFILE: the same with the tool chain onto $work/card-chain.
+# run_chain RESULTFILE: the same with the tool chain.
 run_chain() {
-  fresh "$work/card-chain"
+  local card=$work/card-chain
+  fresh "$card"
   rm -rf "$work/staging"
   sync
-  timed "$1" bash "$here/toolchain.sh" "$url" "$work/staging" "$work/card-chain" > "$work/chain.out" 2>&1 || {
+  timed "$1" bash "$here/toolchain.sh" "$url" "$work/staging" "$card" > "$work/chain.out" 2>&1 || {
     echo "the tool chain failed:" >&2
     tail -n 5 "$work/chain.out" >&2
     exit 1
   }
+  rm -rf "$work/staging"
+  check_card "$card" || exit 1
+  card_listing "$card" > "$work/chain.listing"
+  rm -rf "$card"
 }
 
 # check_card CARD: every file of the manifest is on the card at its full size,
@@ -180,19 +201,17 @@ for size in "${sizes[@]}"; do
       run_chain "$work/c.time"
       run_product "$work/p.time"
     fi
-    diff -r "$work/card-product" "$work/card-chain" > "$work/diff.out" || {
+    diff "$work/product.listing" "$work/chain.listing" > "$work/diff.out" || {
       echo "the two cards differ:" >&2
       head -n 20 "$work/diff.out" >&2
       exit 1
     }
-    check_card "$work/card-product" || exit 1
     read -r ps pk po < "$work/p.time"
     read -r cs ck co < "$work/c.time"
     echo "$ps $pk" >> "$work/product.all"
     echo "$cs $ck" >> "$work/chain.all"
     awk -v r="$run" -v f="$first" -v ps="$ps" -v pk="$pk" -v po="$po" -v cs="$cs" -v ck="$ck" -v co="$co" \
       'BEGIN { printf "%-4s %-8s %10.2f %9.1f %8.2f %10.2f %9.1f %8.2f %6.2fx\n", r, f, ps, pk / 1024, po, cs, ck / 1024, co, ps / cs }'
-    rm -rf "$work/card-product" "$work/card-chain" "$work/tmp" "$work/staging"
   done
   ps=$(cut -d' ' -f1 "$work/product.all" | median)
   cs=$(cut -d' ' -f1 "$work/chain.all" | median)
@@ -202,7 +221,7 @@ for size in "${sizes[@]}"; do
     'BEGIN { r = ps / cs; printf "%5s MiB  product %6.2f s %6.1f MiB   chain %6.2f s %6.1f MiB   ratio %.2fx%s",
       s, ps, pk / 1024, cs, ck / 1024, r, r <= 1.15 ? "" : "  (goal 1.15x missed)" }')
   echo "$line"
-  echo "cards complete and identical (diff -r) in every run; load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "cards complete and identical (folders, files, checksums) in every run; load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
   summary+=("$line")
   stop_store
 done
