@@ -2,6 +2,7 @@
 // worker and download manager as the store client, for scripting, support
 // and benchmarks. It prints each phase as the store page would see it.
 
+#include "cardfiles.h"
 #include "chip.h"
 #include "downloadmanagertest.h"
 #include "environment.h"
@@ -123,6 +124,9 @@ int main(int argc, char *argv[])
     process.start();
     app.exec();
     process.wait();
+    // The downloaded copy is no use once the card has it (or the run failed);
+    // a chart set can be gigabytes, so it does not wait for the next run.
+    removeDirectoryTree(environment->downloadDir());
     qInstallMessageHandler(nullptr);
     closeLogFile();
     return status;

@@ -88,6 +88,7 @@ void TidemartUpdateTest::updatesTheCardAndPrintsThePhases()
     QCOMPARE(phases, (QStringList { "init", "download", "install", "ugc", "completed" }));
     QVERIFY(lines.contains("progress 100"));
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), chart);
+    QVERIFY(!QFileInfo::exists(QDir::temp().filePath("VelamarisBKTemp/Download")));
     // Its log is the program's log, beside the program.
     const QStringList log = TestSupport::readLines(mDir->filePath("bin/log"));
     QVERIFY(log.contains("-- Starting Newtide Data Process"));
