@@ -416,7 +416,7 @@ void ClientBridgeTest::installerDownload()
     QSignalSpy progress(&bridge, &VelamarisClientBridge::progressBarUpdate);
     QSignalSpy errors(&bridge, &VelamarisClientBridge::errorOnDownload);
     const QStringList list { "TidemartSetup.exe", "Other.exe", QString::number(size), "1",
-                             server.url("/TidemartSetup.exe").toString(), "http://127.0.0.1:9/other" };
+                             server.url("/TidemartSetup.exe").toString(), server.url("/Other.exe").toString() };
 
     bridge.setDevice("card"); // only the desktop page may fetch the installer
     bridge.enqueueFiles(2, list);
@@ -442,7 +442,8 @@ void ClientBridgeTest::installerDownload()
         QCOMPARE(TestSupport::folderEntries(desktop), QStringList()); // partial file removed
     }
     // Only the first entry of the list is fetched.
-    QCOMPARE(server.server().requests().size(), 1);
+    QVERIFY(server.server().requestCount("/TidemartSetup.exe") >= 1);
+    QCOMPARE(server.server().requestCount("/Other.exe"), 0);
 }
 
 QTEST_MAIN(ClientBridgeTest)
