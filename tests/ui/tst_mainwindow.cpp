@@ -18,6 +18,7 @@
 #include <QWebFrame>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -114,7 +115,12 @@ void MainWindowTest::init()
 
 void MainWindowTest::cleanup()
 {
+    if (QTest::currentTestFailed()) {
+        for (const QString &line : mLog->lines())
+            std::fprintf(stderr, "log: %s\n", qPrintable(line));
+    }
     mWindow.reset();
+    TestSupport::consumeQuitRequest();
     mStore.reset();
     mServer.reset();
     mLog.reset();

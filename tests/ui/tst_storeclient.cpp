@@ -15,6 +15,7 @@
 #include <QWebFrame>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -117,6 +118,10 @@ void StoreClientTest::init()
 
 void StoreClientTest::cleanup()
 {
+    if (QTest::currentTestFailed()) {
+        for (const QString &line : mLog->lines())
+            std::fprintf(stderr, "log: %s\n", qPrintable(line));
+    }
     mWindow.reset();
     mStore.reset();
     mServer.reset();
