@@ -30,12 +30,6 @@ void TestEnvironment::setFreeBytes(quint64 bytes)
     mFreeBytes = bytes;
 }
 
-void TestEnvironment::setFreeSpaceFails()
-{
-    QMutexLocker lock(&mMutex);
-    mFreeSpace = FreeSpace::Fails;
-}
-
 void TestEnvironment::useRealFreeSpace()
 {
     QMutexLocker lock(&mMutex);
@@ -76,15 +70,9 @@ QStringList TestEnvironment::removableVolumes() const
 bool TestEnvironment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const
 {
     QMutexLocker lock(&mMutex);
-    switch (mFreeSpace) {
-    case FreeSpace::Fails:
-        return false;
-    case FreeSpace::Fixed:
-        freeBytes = mFreeBytes;
-        totalBytes = mFreeBytes;
-        return true;
-    case FreeSpace::Real:
-        break;
-    }
-    return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
+    if (mFreeSpace == FreeSpace::Real)
+        return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
+    freeBytes = mFreeBytes;
+    totalBytes = mFreeBytes;
+    return true;
 }

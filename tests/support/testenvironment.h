@@ -22,8 +22,6 @@ public:
     void setRemovableVolumes(const QStringList &volumes);
     // Every volume reports this many free bytes (total: the same).
     void setFreeBytes(quint64 bytes);
-    // Every free-space question fails.
-    void setFreeSpaceFails();
     void useRealFreeSpace();
 
     QString updateIniPath() const override;
@@ -35,7 +33,7 @@ public:
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
 
 private:
-    enum class FreeSpace { Real, Fixed, Fails };
+    enum class FreeSpace { Real, Fixed };
 
     QString mRoot;
     // The card update asks from its own thread.
