@@ -231,7 +231,7 @@ void MainWindow::goBack()
 
 void MainWindow::stateResetSlot()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = mClock();
     if (mLastUpdateCheck.secsTo(now) > UpdateCheckInterval) {
         mLastUpdateCheck = now;
         mUpdateChecker.checkForUpdate();

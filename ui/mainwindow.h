@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class browserControl;
@@ -42,6 +43,8 @@ public:
     UpdateChecker &updateChecker() { return mUpdateChecker; }
     QDateTime lastUpdateCheck() const { return mLastUpdateCheck; }
     bool isLeaving() const { return mLeaving; }
+    // Time source of the update-check rhythm (the local time unless replaced).
+    void setClock(std::function<QDateTime()> clock) { mClock = std::move(clock); }
 
     // The text as a JavaScript string literal, quotes included.
     static QString javaScriptStringLiteral(const QString &text);
@@ -102,6 +105,7 @@ private:
     VelamarisClientBridge *mBridge = nullptr;
     UpdateChecker mUpdateChecker;
     QDateTime mLastUpdateCheck;
+    std::function<QDateTime()> mClock = [] { return QDateTime::currentDateTime(); };
     QString mEditionLabel;
     VelDownloadManager *mDownloadManager = nullptr;
     DownloadManagerTest *mProcessThread = nullptr;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTextStream>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -94,6 +95,17 @@ ChildResult runChild(const QString &program, const QStringList &arguments, const
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
     return result;
+}
+
+void consumeQuitRequest()
+{
+    // Quietly: the web engine stops its timers for good on aboutToQuit.
+    const QSignalBlocker quiet(QCoreApplication::instance());
+    QTimer stop;
+    stop.setSingleShot(true);
+    QObject::connect(&stop, &QTimer::timeout, QCoreApplication::instance(), &QCoreApplication::quit);
+    stop.start(0);
+    QCoreApplication::exec();
 }
 
 QStringList folderEntries(const QString &folder)

@@ -44,6 +44,12 @@ struct ChildResult
 ChildResult runChild(const QString &program, const QStringList &arguments,
                      const QProcessEnvironment &additions = QProcessEnvironment());
 
+// A program that leaves asks the application to quit. In a test no event
+// loop runs, so the request stays pending and would end the next modal loop
+// (a dialog's exec) at once; this runs the loop briefly to use it up,
+// without announcing the end of the application.
+void consumeQuitRequest();
+
 // Names of the entries of a folder (hidden ones included), sorted.
 QStringList folderEntries(const QString &folder);
 

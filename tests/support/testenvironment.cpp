@@ -1,0 +1,78 @@
+#include "testenvironment.h"
+
+#include "environment.h"
+
+#include <QMutexLocker>
+
+TestEnvironment::TestEnvironment(const QString &root)
+    : mRoot(QDir(root).absolutePath())
+{
+    QDir().mkpath(mRoot + QStringLiteral("/app"));
+}
+
+TestEnvironment *TestEnvironment::install(const QString &root)
+{
+    auto *environment = new TestEnvironment(root);
+    Environment::installImplementation(environment);
+    return environment;
+}
+
+void TestEnvironment::setRemovableVolumes(const QStringList &volumes)
+{
+    QMutexLocker lock(&mMutex);
+    mVolumes = volumes;
+}
+
+void TestEnvironment::setFreeBytes(quint64 bytes)
+{
+    QMutexLocker lock(&mMutex);
+    mFreeSpace = FreeSpace::Fixed;
+    mFreeBytes = bytes;
+}
+
+void TestEnvironment::useRealFreeSpace()
+{
+    QMutexLocker lock(&mMutex);
+    mFreeSpace = FreeSpace::Real;
+}
+
+QString TestEnvironment::updateIniPath() const
+{
+    return applicationDir().filePath(QStringLiteral("update.ini"));
+}
+
+QString TestEnvironment::autoUpdaterPath() const
+{
+    return applicationDir().filePath(QStringLiteral("autoupdate-linux"));
+}
+
+QDir TestEnvironment::applicationDir() const
+{
+    return QDir(mRoot + QStringLiteral("/app"));
+}
+
+QDir TestEnvironment::installerTempDir() const
+{
+    return QDir(mRoot + QStringLiteral("/tmp/VelamarisBKTemp"));
+}
+
+QDir TestEnvironment::downloadDir() const
+{
+    return QDir(installerTempDir().absoluteFilePath(QStringLiteral("Download")));
+}
+
+QStringList TestEnvironment::removableVolumes() const
+{
+    QMutexLocker lock(&mMutex);
+    return mVolumes;
+}
+
+bool TestEnvironment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const
+{
+    QMutexLocker lock(&mMutex);
+    if (mFreeSpace == FreeSpace::Real)
+        return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
+    freeBytes = mFreeBytes;
+    totalBytes = mFreeBytes;
+    return true;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "environment_linux.h"
+
+#include <QMutex>
+#include <QStringList>
+
+// The desktop platform layer with one test's own folders: the application
+// folder (update.ini, the updater, the accepted track formats) and the
+// temporary folder lie under root, and the removable volumes are the ones
+// the test names. Disk figures are the real ones unless the test replaces
+// the free space.
+class TestEnvironment : public LinuxEnvironmentImpl
+{
+public:
+    explicit TestEnvironment(const QString &root);
+
+    // Creates one under root and hands it to the Environment facade (which
+    // owns it from then on).
+    static TestEnvironment *install(const QString &root);
+
+    void setRemovableVolumes(const QStringList &volumes);
+    // Every volume reports this many free bytes (total: the same).
+    void setFreeBytes(quint64 bytes);
+    void useRealFreeSpace();
+
+    QString updateIniPath() const override;
+    QString autoUpdaterPath() const override;
+    QDir applicationDir() const override;
+    QDir installerTempDir() const override;
+    QDir downloadDir() const override;
+    QStringList removableVolumes() const override;
+    bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
+
+private:
+    enum class FreeSpace { Real, Fixed };
+
+    QString mRoot;
+    // The card update asks from its own thread.
+    mutable QMutex mMutex;
+    QStringList mVolumes;
+    FreeSpace mFreeSpace = FreeSpace::Real;
+    quint64 mFreeBytes = 0;
+};

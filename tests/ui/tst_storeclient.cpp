@@ -1,0 +1,303 @@
+#include "generatedbody.h"
+#include "localhttpserver.h"
+#include "logcapture.h"
+#include "mainwindow.h"
+#include "messageboxes.h"
+#include "storesimulator.h"
+#include "testenvironment.h"
+#include "testsupport.h"
+#include "tmpfsmount.h"
+#include "uiresources.h"
+#include "velamarisclientbridge.h"
+#include "webpage.h"
+
+#include <QTemporaryDir>
+#include <QWebFrame>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 60000;
+const QByteArray kIndex("Directory: Naples\nType: Gold\nChart: Gulf of Naples\nVersion: 11\n"
+                        "Edition date: 2025-04-01\nDescription: last season\n");
+const QString kAlreadyRunning =
+    QStringLiteral("*** Error on MainWindow::downloadChart: We are already downloading the chart!");
+
+// Last season's card: a tag, an index, charts that the new set replaces
+// and a catalogue file that goes before any installation.
+void makeCard(const QString &root)
+{
+    QVERIFY(TestSupport::writeFile(root + "/nTag.txt", "E2E-0001\n"));
+    QVERIFY(TestSupport::writeFile(root + "/Velamari/Index.txt", kIndex));
+    QVERIFY(TestSupport::writeFile(root + "/Velamari/Charts/NAP01.psg", QByteArray(1500, 'o')));
+    QVERIFY(TestSupport::writeFile(root + "/Velamari/Charts/NAP-old-notes.txt", "old notes"));
+    QVERIFY(TestSupport::writeFile(root + "/Velamari/Charts/naples.xct", "catalogue"));
+    QVERIFY(QDir().mkpath(root + "/Velamari/Charts/UGC"));
+}
+
+// Every file below root with its size, "path:size", sorted.
+QStringList cardContent(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        files << QDir(root).relativeFilePath(it.filePath()) + ':' + QString::number(it.fileInfo().size());
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+// The store client end to end: the simulated store's own page, which starts
+// an update of its first chart set by itself, drives a main window in this
+// process; the test follows what the page reports to the store and looks at
+// the card folder afterwards. The card is named on the command line only
+// (there are no removable volumes), as a user's card path would be.
+class StoreClientTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pageUpdatesTheCard();
+    void failedDownloadReachesThePage_data();
+    void failedDownloadReachesThePage();
+    void cardThatCannotTakeTheSet_data();
+    void cardThatCannotTakeTheSet();
+
+private:
+    void startStore();
+    void openWindow(const QString &cardPath);
+    QStringList reported(const QString &kind) const;
+    bool runEnded() const;
+    QString pageStatus() const;
+    QString fileUrl(const QString &name) const { return mServer->url("/files/naples/" + name).toString(); }
+
+    std::unique_ptr<QTemporaryDir> mEnvironmentDir;
+    std::unique_ptr<QTemporaryDir> mDir;
+    std::unique_ptr<LogCapture> mLog;
+    std::unique_ptr<LocalHttpServer> mServer;
+    std::unique_ptr<StoreSimulator> mStore;
+    std::unique_ptr<MainWindow> mWindow;
+    QList<QPair<QString, QString>> mEvents;
+    QList<MessageBoxRequest> mBoxes;
+};
+
+void StoreClientTest::initTestCase()
+{
+    QCoreApplication::setOrganizationName("Velamaris");
+    QCoreApplication::setApplicationName("Velamaris Tidemart");
+    initUiResources();
+    mEnvironmentDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(mEnvironmentDir->isValid());
+    TestEnvironment::install(mEnvironmentDir->path());
+    MessageBoxes::setHandler([this](const MessageBoxRequest &request) {
+        mBoxes.append(request);
+        return request.defaultButton;
+    });
+}
+
+void StoreClientTest::init()
+{
+    mDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(mDir->isValid());
+    mLog = std::make_unique<LogCapture>();
+    mServer = std::make_unique<LocalHttpServer>();
+    QVERIFY(mServer->start());
+    mEvents.clear();
+    mBoxes.clear();
+}
+
+void StoreClientTest::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        for (const QString &line : mLog->lines())
+            std::fprintf(stderr, "log: %s\n", qPrintable(line));
+    }
+    mWindow.reset();
+    mStore.reset();
+    mServer.reset();
+    mLog.reset();
+    mDir.reset();
+    QVERIFY(mBoxes.isEmpty());
+}
+
+void StoreClientTest::startStore()
+{
+    StoreSimulator::Options options;
+    options.autostart = true;
+    mStore = std::make_unique<StoreSimulator>(&mServer->server(), options);
+    connect(mStore.get(), &StoreSimulator::pageEvent, this,
+            [this](const QString &kind, const QString &detail) { mEvents.append({ kind, detail }); });
+    QVERIFY(mStore->start());
+}
+
+void StoreClientTest::openWindow(const QString &cardPath)
+{
+    mWindow = std::make_unique<MainWindow>(QStringLiteral("127.0.0.1:%1").arg(mServer->port()), cardPath);
+}
+
+QStringList StoreClientTest::reported(const QString &kind) const
+{
+    QStringList details;
+    for (const auto &event : mEvents) {
+        if (event.first == kind)
+            details << event.second;
+    }
+    return details;
+}
+
+bool StoreClientTest::runEnded() const
+{
+    const QStringList statuses = reported("status");
+    return !reported("error").isEmpty() || statuses.contains("completed") || statuses.contains("nospace")
+        || statuses.contains("nowritable");
+}
+
+QString StoreClientTest::pageStatus() const
+{
+    return mWindow->page()->mainFrame()->evaluateJavaScript("document.getElementById('status').textContent").toString();
+}
+
+void StoreClientTest::pageUpdatesTheCard()
+{
+    const QString card = mDir->filePath("card");
+    makeCard(card);
+    startStore();
+    // A second request while the run is busy is refused and changes nothing.
+    connect(mStore.get(), &StoreSimulator::pageEvent, this, [this](const QString &kind, const QString &) {
+        if (kind == "start")
+            mWindow->bridge()->enqueueFiles(QString::fromLatin1(mStore->manifest("naples")), true, true, false);
+    });
+    openWindow(card);
+    QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
+
+    const QString cardSeen = reported("card").value(0);
+    QVERIFY2(cardSeen.startsWith("E2E-0001 free=") && cardSeen.endsWith(" writable=true old=false"),
+             qPrintable(cardSeen));
+    QCOMPARE(reported("start"), QStringList { "naples" });
+    QCOMPARE(reported("error"), QStringList());
+    QCOMPARE(reported("status"), (QStringList { "init", "download", "install", "ugc", "completed" }));
+    const QStringList progress = reported("progress");
+    QVERIFY(progress.size() >= 3);
+    QCOMPARE(progress.first(), QStringLiteral("0"));
+    QCOMPARE(progress.last(), QStringLiteral("100"));
+    for (int i = 1; i < progress.size(); ++i)
+        QVERIFY2(progress.at(i).toDouble() >= progress.at(i - 1).toDouble(), qPrintable(progress.join(' ')));
+    QCOMPARE(mLog->count(kAlreadyRunning), 1);
+    QCOMPARE(pageStatus(), QStringLiteral("The card is up to date."));
+
+    // Catalogue and superseded notes removed, the new set in place, byte for byte.
+    QStringList expected { "nTag.txt:9", "Velamari/Index.txt:" + QString::number(kIndex.size()) };
+    const StoreSimulator::ChartSet naples = mStore->chartSets().first();
+    for (const StoreSimulator::ChartFile &file : naples.files) {
+        if (file.totalFiles > 0) {
+            for (int i = 1; i <= file.totalFiles; ++i)
+                expected << QStringLiteral("%1/naples-%2.ugc:%3")
+                                .arg(file.destination)
+                                .arg(i, 3, 10, QLatin1Char('0'))
+                                .arg(file.unzippedSize / file.totalFiles);
+        } else {
+            expected << QStringLiteral("%1:%2").arg(file.destination).arg(file.size);
+            QCOMPARE(TestSupport::readFile(card + '/' + file.destination), GeneratedBody::expected(file.size));
+        }
+    }
+    expected.sort();
+    QCOMPARE(cardContent(card), expected);
+
+    // The downloads went through the page's network manager.
+    const QList<RecordedRequest> downloads = mServer->server().requests("/files/naples/NAP01.psg");
+    QCOMPARE(downloads.size(), 1);
+    QCOMPARE(downloads.first().request.header("tdmt-client"), QByteArray("tidemart"));
+    QCOMPARE(downloads.first().request.header("tdmt-version"), QByteArray("151"));
+    QCOMPARE(downloads.first().request.header("tdmt-os"), QByteArray("pc"));
+}
+
+void StoreClientTest::failedDownloadReachesThePage_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<qint64>("cutAfter");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("codeName");
+
+    // The manifest gives every file's size, so any failed file ends as "wrong size".
+    QTest::newRow("not found") << 404 << qint64(-1) << 901 << "File with wrong size";
+    QTest::newRow("cut off") << 0 << qint64(100000) << 901 << "File with wrong size";
+}
+
+void StoreClientTest::failedDownloadReachesThePage()
+{
+    QFETCH(int, status);
+    QFETCH(qint64, cutAfter);
+    QFETCH(int, code);
+    QFETCH(QString, codeName);
+
+    const QString card = mDir->filePath("card");
+    makeCard(card);
+    const QStringList before = cardContent(card);
+    startStore();
+    HttpFaults faults;
+    faults.status = status;
+    faults.closeAfterBytes = cutAfter;
+    const qint64 size = mStore->chartSets().first().files.at(1).size;
+    mServer->server().addRoute(HttpRoute::generated("/files/naples/NAP02.psg", size).setFaults(faults));
+
+    openWindow(card);
+    QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
+
+    const QString text = codeName + "; " + fileUrl("NAP02.psg");
+    QCOMPARE(reported("error"), QStringList { QString::number(code) + ' ' + text });
+    QCOMPARE(reported("status"), (QStringList { "init", "download" }));
+    QCOMPARE(pageStatus(), QStringLiteral("The card update failed (%1): %2").arg(code).arg(text));
+    // Every attempt used; the network layer may itself send a cut request again.
+    const int requests = mServer->server().requestCount("/files/naples/NAP02.psg");
+    if (cutAfter < 0)
+        QCOMPARE(requests, 4);
+    else
+        QVERIFY2(requests >= 4, qPrintable(QString::number(requests)));
+    QCOMPARE(cardContent(card), before);
+}
+
+void StoreClientTest::cardThatCannotTakeTheSet_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("too small") << false << "nospace";
+    QTest::newRow("write-protected") << true << "nowritable";
+}
+
+void StoreClientTest::cardThatCannotTakeTheSet()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(QString, status);
+    TmpfsMount card(mDir->filePath("card"), 1024 * 1024); // the set needs several MiB
+    if (!card.isMounted())
+        QSKIP("no permission to mount a tmpfs: cannot make a small or write-protected card");
+    makeCard(card.mountPoint());
+    if (readOnly)
+        QVERIFY(card.remountReadOnly());
+    const QStringList before = cardContent(card.mountPoint());
+    startStore();
+
+    openWindow(card.mountPoint());
+    QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
+    const QStringList statuses = reported("status");
+    QCOMPARE(statuses.last(), status);
+    QVERIFY(!statuses.contains("download"));
+    QCOMPARE(reported("error"), QStringList());
+    for (const RecordedRequest &record : mServer->server().requests())
+        QVERIFY2(!record.request.path().startsWith("/files/"), qPrintable(record.request.path()));
+    QCOMPARE(cardContent(card.mountPoint()), before);
+    mWindow.reset(); // before the card is unmounted
+}
+
+QTEST_MAIN(StoreClientTest)
+#include "tst_storeclient.moc"
