@@ -205,7 +205,12 @@
 
   $("refresh-card").onclick = function () { if (bridge) bridge.stateReset(); readCard(); };
   $("help-link").onclick = function () { if (bridge) bridge.doUrlBrowser("/help"); return false; };
-  if (bridge) $("footer").textContent = "Velamaris Chart Store · client " + bridge.getApplicationNameAndVersion();
+  if (bridge) {
+    // The client answers "{applicationVersion: 1.5.1applicationName: ...}".
+    var about = bridge.getApplicationNameAndVersion();
+    var version = /applicationVersion:\s*([0-9.]*[0-9])/.exec(about);
+    $("footer").textContent = "Velamaris Chart Store · Tidemart " + (version ? version[1] : about);
+  }
 
   setUpInstaller();
   setUpPayment();
