@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -45,13 +46,20 @@ private:
             auto *dialog = qobject_cast<UpdateDialog *>(widget);
             if (!dialog || !dialog->isVisible())
                 continue;
-            versionsShown << dialog->findChild<QLabel *>("versionLabel")->text();
-            QTest::keyClick(dialog, mKey);
+            if (!mSeen.contains(dialog)) {
+                mSeen.insert(dialog);
+                versionsShown << dialog->findChild<QLabel *>("versionLabel")->text();
+            }
+            // Keys reach the buttons only once the window is active, which
+            // can take a while after it shows on a loaded machine.
+            if (dialog->isActiveWindow())
+                QTest::keyClick(dialog, mKey);
         }
     }
 
     Qt::Key mKey;
     QTimer mTimer;
+    QSet<QWidget *> mSeen;
 };
 
 } // namespace

@@ -47,7 +47,7 @@ void UpdateDialogTest::enterUpdates()
 {
     UpdateDialog dialog;
     dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QSignalSpy accepted(&dialog, &QDialog::accepted);
     QTest::keyClick(&dialog, Qt::Key_Return);
     QCOMPARE(accepted.count(), 1);
@@ -66,7 +66,7 @@ void UpdateDialogTest::escapeAndExitLeave()
     QFETCH(bool, useEscape);
     UpdateDialog dialog;
     dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QSignalSpy rejected(&dialog, &QDialog::rejected);
     if (useEscape)
         QTest::keyClick(&dialog, Qt::Key_Escape);
