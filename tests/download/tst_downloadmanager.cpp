@@ -6,6 +6,7 @@
 #include "localhttpserver.h"
 #include "logcapture.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 #include "veldownloadmanager.h"
 
 #include <QNetworkAccessManager>
@@ -638,19 +639,29 @@ void TestDownloadManager::unwritableDestinationFails_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("destinationIsFolder");
+    // Bytes of a small file system mounted on the file's folder; 0: none.
+    QTest::addColumn<qint64>("diskBytes");
 
-    QTest::newRow("folder missing") << QStringLiteral("missing/chart.bin") << false;
-    QTest::newRow("destination is a folder") << QStringLiteral("chart.bin") << true;
+    QTest::newRow("folder missing") << QStringLiteral("missing/chart.bin") << false << qint64(0);
+    QTest::newRow("destination is a folder") << QStringLiteral("chart.bin") << true << qint64(0);
+    QTest::newRow("disk full") << QStringLiteral("card/chart.bin") << false << qint64(64 * 1024);
 }
 
 void TestDownloadManager::unwritableDestinationFails()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, destinationIsFolder);
+    QFETCH(qint64, diskBytes);
 
+    std::unique_ptr<TmpfsMount> disk;
+    if (diskBytes > 0) {
+        disk = std::make_unique<TmpfsMount>(QFileInfo(filePath(fileName)).absolutePath(), diskBytes);
+        if (!disk->isMounted())
+            QSKIP("cannot mount a small file system here");
+    }
     if (destinationIsFolder)
         QVERIFY(QDir(mDir->path()).mkdir(fileName));
-    http().addRoute(HttpRoute::generated("/chart.bin", 5000));
+    http().addRoute(HttpRoute::generated("/chart.bin", 300000));
 
     auto worker = startFileBatch({ { "/chart.bin", fileName, 0 } });
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
