@@ -7,6 +7,7 @@
 #include "pcappdownloadthread.h"
 #include "sharedcookiejar.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 
 #include <QNetworkCookie>
 #include <QNetworkReply>
@@ -44,6 +45,7 @@ private slots:
     void downloadsIntoFolderWithPageCookies();
     void failureRemovesPartialFile_data();
     void failureRemovesPartialFile();
+    void fullDiskIsAWriteFailure();
     void serverCookieReachesSharedJar();
     void fileNameCannotLeaveTheFolder_data();
     void fileNameCannotLeaveTheFolder();
@@ -170,6 +172,23 @@ void TestPCAppDownloadThread::failureRemovesPartialFile()
     const QString errorLine = QStringLiteral("Connection Error in PCAppDownloadThread. Error code = %1").arg(code);
     if (networkErrorLogged >= 0)
         QCOMPARE(mLog->count(errorLine), networkErrorLogged);
+}
+
+void TestPCAppDownloadThread::fullDiskIsAWriteFailure()
+{
+    TmpfsMount disk(mDir->filePath("Desktop"), 64 * 1024);
+    if (!disk.isMounted())
+        QSKIP("cannot mount a small file system here");
+    QVERIFY(TestSupport::writeFile(disk.mountPoint() + "/TidemartSetup.exe", "old installer"));
+
+    startDownload(mServer->url("/TidemartSetup.exe").toString(), disk.mountPoint(), "TidemartSetup.exe");
+    QTRY_VERIFY_WITH_TIMEOUT(mListener->hasEnded(), kWait);
+
+    QVERIFY(mListener->completed.isEmpty());
+    QCOMPARE(mListener->failures.size(), 1);
+    QCOMPARE(mListener->failures.first().first, int(ErrorWritingDownloadedFile));
+    QCOMPARE(QDir(disk.mountPoint()).entryList(QDir::Files), QStringList { "TidemartSetup.exe" });
+    QCOMPARE(TestSupport::readFile(disk.mountPoint() + "/TidemartSetup.exe"), QByteArray("old installer"));
 }
 
 void TestPCAppDownloadThread::serverCookieReachesSharedJar()
