@@ -6,8 +6,8 @@ namespace {
 constexpr int kReadChunk = 256 * 1024;
 }
 
-FileDownloadAction::FileDownloadAction(const QUrl &url, const QString &destinationPath, QObject *observer,
-                                       QObject *parent)
+FileDownloadAction::FileDownloadAction(const QUrl &url, const QString &destinationPath,
+                                       const DownloadObserver &observer, QObject *parent)
     : VelDownloadAction(url, observer, parent)
     , mSink(destinationPath)
 {

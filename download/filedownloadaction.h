@@ -14,7 +14,7 @@ class FileDownloadAction : public VelDownloadAction
     Q_OBJECT
 
 public:
-    FileDownloadAction(const QUrl &url, const QString &destinationPath, QObject *observer,
+    FileDownloadAction(const QUrl &url, const QString &destinationPath, const DownloadObserver &observer,
                        QObject *parent = nullptr);
     ~FileDownloadAction() override;
 

@@ -5,7 +5,7 @@
 #include <QDebug>
 #include <QTimer>
 
-VelDownloadAction::VelDownloadAction(const QUrl &url, QObject *observer, QObject *parent)
+VelDownloadAction::VelDownloadAction(const QUrl &url, const DownloadObserver &observer, QObject *parent)
     : QObject(parent)
     , mUrl(url)
     , mObserver(observer)
@@ -43,6 +43,19 @@ void VelDownloadAction::detachReply()
     disconnect(mProgressConnection);
     disconnect(mErrorConnection);
     mReply = nullptr;
+}
+
+void VelDownloadAction::connectObserver()
+{
+    disconnectObserver();
+    mObserverConnections = mObserver.connectTo(this);
+}
+
+void VelDownloadAction::disconnectObserver()
+{
+    for (const QMetaObject::Connection &connection : qAsConst(mObserverConnections))
+        disconnect(connection);
+    mObserverConnections.clear();
 }
 
 void VelDownloadAction::captureReplyInfo()

@@ -133,7 +133,7 @@ private:
     HttpServer &http() { return mServer->server(); }
     // A worker that hands these files over as one batch and waits for it.
     // afterWait runs in the worker right after waitForAll() returned.
-    BatchWorker *startFileBatch(const QList<FileSpec> &files, QObject *observer = nullptr,
+    BatchWorker *startFileBatch(const QList<FileSpec> &files, const DownloadObserver &observer = nullptr,
                                 std::function<void()> afterWait = nullptr);
     // Workers end after the manager (whose end releases a waiting worker),
     // so that a failed test cannot leave a thread blocked.
@@ -168,7 +168,7 @@ void TestDownloadManager::cleanup()
     mDir.reset();
 }
 
-BatchWorker *TestDownloadManager::startFileBatch(const QList<FileSpec> &files, QObject *observer,
+BatchWorker *TestDownloadManager::startFileBatch(const QList<FileSpec> &files, const DownloadObserver &observer,
                                                  std::function<void()> afterWait)
 {
     QList<QPair<QUrl, FileSpec>> targets;
@@ -581,7 +581,9 @@ void TestDownloadManager::progressDeltasAddUpAcrossAttempts()
     http().addRoute(HttpRoute::generated("/file.bin", size).setFaults(cutFault(100000), 1));
     ActionObserver observer;
 
-    auto worker = startFileBatch({ { "/file.bin", "file.bin", size } }, &observer);
+    auto worker = startFileBatch({ { "/file.bin", "file.bin", size } },
+                                 DownloadObserver(&observer, &ActionObserver::actionProgress, &ActionObserver::started,
+                                                  &ActionObserver::finished));
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
 
     QCOMPARE(observer.total(), size);
