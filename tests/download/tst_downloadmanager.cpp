@@ -80,7 +80,9 @@ HttpFaults trickleFault(int bytes, int milliseconds)
     return faults;
 }
 
-struct FileSpec
+// A file the local server offers at route, downloaded into fileName with
+// the size the manifest would announce (0: none).
+struct ServedFile
 {
     QString route;
     QString fileName;
@@ -133,7 +135,7 @@ private:
     HttpServer &http() { return mServer->server(); }
     // A worker that hands these files over as one batch and waits for it.
     // afterWait runs in the worker right after waitForAll() returned.
-    BatchWorker *startFileBatch(const QList<FileSpec> &files, const DownloadObserver &observer = nullptr,
+    BatchWorker *startFileBatch(const QList<ServedFile> &files, const DownloadObserver &observer = nullptr,
                                 std::function<void()> afterWait = nullptr);
     // Workers end after the manager (whose end releases a waiting worker),
     // so that a failed test cannot leave a thread blocked.
@@ -168,11 +170,11 @@ void TestDownloadManager::cleanup()
     mDir.reset();
 }
 
-BatchWorker *TestDownloadManager::startFileBatch(const QList<FileSpec> &files, const DownloadObserver &observer,
+BatchWorker *TestDownloadManager::startFileBatch(const QList<ServedFile> &files, const DownloadObserver &observer,
                                                  std::function<void()> afterWait)
 {
-    QList<QPair<QUrl, FileSpec>> targets;
-    for (const FileSpec &file : files)
+    QList<QPair<QUrl, ServedFile>> targets;
+    for (const ServedFile &file : files)
         targets.append({ mServer->url(file.route), file });
     const QString folder = mDir->path();
     BatchWorker *worker = addWorker(new BatchWorker(mManager.get(), [targets, folder, observer] {
