@@ -3,14 +3,13 @@
 #include "logcapture.h"
 #include "mainwindow.h"
 #include "messageboxes.h"
+#include "softwareupdate.h"
 #include "storesimulator.h"
 #include "testenvironment.h"
 #include "testsupport.h"
 #include "velamarisclientbridge.h"
 #include "webpage.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -25,14 +24,6 @@ namespace {
 constexpr int kWait = 60000;
 const QString kVersionPath = QStringLiteral("/devices/qt_tidemart_pc_version");
 const QString kCriticalLine = QStringLiteral("*** Critical Error, Application will be closed ***");
-
-// Takes the place of the page's three handlers: every call the client makes
-// lands in window.__calls.
-const QString kRecorder = QStringLiteral(
-    "window.__calls = [];"
-    "window.notifyStatusHandler = function (s) { __calls.push(['status', s]); };"
-    "window.progressBarUpdateHandler = function (p) { __calls.push(['progress', p]); };"
-    "window.errorOnDownload = function (c, t) { __calls.push(['error', c, t]); };");
 
 // A port on 127.0.0.1 where nobody listens.
 quint16 closedPort()
@@ -49,8 +40,8 @@ quint16 closedPort()
 
 // The main window in this process against the simulated store on a local
 // server: the home-page probe, what every page request carries, where the
-// page gets "qtBridge", the page calls that report a card update, the
-// payment provider's return form and the rhythm of the update check.
+// page gets "qtBridge", the payment provider's return form and the rhythm of
+// the update check.
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -65,7 +56,6 @@ private slots:
     void programEndsWhenStoreIsUnreachable();
     void everyPageRequestIdentifiesTheClient();
     void bridgeOnlyOnStorePages();
-    void notificationsReachThePage();
     void paymentReturnFormLoadsTheReturnUrl();
     void updateCheckRhythm();
 
@@ -75,7 +65,6 @@ private:
     bool pageShows(const QUrl &url);
     bool storeHomeReady();
     QVariant evaluate(const QString &script);
-    QJsonArray takeCalls();
 
     std::unique_ptr<QTemporaryDir> mEnvironmentDir;
     TestEnvironment *mEnvironment = nullptr;
@@ -146,11 +135,6 @@ bool MainWindowTest::storeHomeReady()
 QVariant MainWindowTest::evaluate(const QString &script)
 {
     return mWindow->page()->mainFrame()->evaluateJavaScript(script);
-}
-
-QJsonArray MainWindowTest::takeCalls()
-{
-    return QJsonDocument::fromJson(evaluate("JSON.stringify(__calls.splice(0))").toString().toUtf8()).array();
 }
 
 void MainWindowTest::probeFailureEndsTheProgram_data()
@@ -282,58 +266,6 @@ void MainWindowTest::bridgeOnlyOnStorePages()
     QCOMPARE(evaluate("typeof qtBridge").toString(), QStringLiteral("object"));
 }
 
-void MainWindowTest::notificationsReachThePage()
-{
-    openWindow(storeHost());
-    QTRY_VERIFY_WITH_TIMEOUT(storeHomeReady(), kWait);
-    evaluate(kRecorder);
-    MainWindow *w = mWindow.get();
-    const QString awkward = QStringLiteral("say \"hi\" to C:\\charts\\new\nline </script> \u00e8");
-
-    struct Case
-    {
-        const char *name;
-        std::function<void()> action;
-        QJsonArray calls;
-    };
-    const QList<Case> cases {
-        { "no space", [w] { w->notEnoughSpaceSlot(); }, { QJsonArray { "status", "nospace" } } },
-        { "preparing",
-          [w] { w->preparingForDownload(); },
-          { QJsonArray { "progress", 0 }, QJsonArray { "status", "init" } } },
-        { "download", [w] { w->startDownloadingChart(); }, { QJsonArray { "status", "download" } } },
-        { "preparing installation", [w] { w->preparingInstallation(); }, {} },
-        { "install", [w] { w->startInstallingChart(); }, { QJsonArray { "status", "install" } } },
-        { "community", [w] { w->startInstallingUGC(); }, { QJsonArray { "status", "ugc" } } },
-        { "progress", [w] { w->updateProcessStatus(12.5f); }, { QJsonArray { "progress", 12.5 } } },
-        { "six digits", [w] { w->updateProcessStatus(100.0f / 3); }, { QJsonArray { "progress", 33.3333 } } },
-        { "completed", [w] { w->processCompleted(); }, { QJsonArray { "status", "completed" } } },
-        { "not writable", [w] { w->noWriteble(); }, { QJsonArray { "status", "nowritable" } } },
-        { "sonar search", [w] { w->searchSonarTracks(); }, { QJsonArray { "status", "searchingtrack" } } },
-        { "sonar conversion", [w] { w->convertSonarTrack(); }, { QJsonArray { "status", "trackconversion" } } },
-        { "sonar upload", [w] { w->uploadSonarTrack(); }, { QJsonArray { "status", "uploadtrack" } } },
-        { "error",
-          [w] { w->receivedNewtideDataError(902, "x"); },
-          { QJsonArray { "error", 902, "ErrorPreparingInstallation; x" } } },
-        { "unknown code", [w] { w->receivedNewtideDataError(0, ""); }, { QJsonArray { "error", 0, "Error unknown; " } } },
-        { "message with quotes and backslashes",
-          [w, awkward] { w->receivedNewtideDataError(903, awkward); },
-          { QJsonArray { "error", 903, "ErrorIinstallChart; " + awkward } } },
-        { "sonar report", [w] { w->sonarTrackReport(4, 5, 6); }, {} },
-    };
-    for (const Case &c : cases) {
-        c.action();
-        QVERIFY2(evaluate("typeof __calls").toString() == "object", c.name); // the page survived
-        const QByteArray name = QByteArray(c.name) + ": ";
-        QCOMPARE(name + QJsonDocument(takeCalls()).toJson(QJsonDocument::Compact),
-                 name + QJsonDocument(c.calls).toJson(QJsonDocument::Compact));
-    }
-    QCOMPARE(evaluate("[qtBridge.getSonarTracksNumber(), qtBridge.getAlreadyUploadedSonarTracksNumber(),"
-                      " qtBridge.getCorruptedSonarTracksNumber()].join()")
-                 .toString(),
-             QStringLiteral("4,5,6"));
-}
-
 void MainWindowTest::paymentReturnFormLoadsTheReturnUrl()
 {
     // Stands in for the provider: its address carries the provider's host
@@ -379,32 +311,33 @@ void MainWindowTest::updateCheckRhythm()
     const QDateTime start(QDate(2031, 5, 1), QTime(9, 0));
     QDateTime now = start;
     openWindow(storeHost());
-    QCOMPARE(mWindow->lastUpdateCheck(), QDateTime(QDate(1970, 1, 1), QTime(0, 0)));
-    mWindow->setClock([&now] { return now; });
+    SoftwareUpdate *update = mWindow->softwareUpdate();
+    QCOMPARE(update->lastCheck(), QDateTime(QDate(1970, 1, 1), QTime(0, 0)));
+    update->setClock([&now] { return now; });
     auto checks = [this] { return mServer->server().requestCount(kVersionPath); };
 
     // The first call after the probe always checks, since the last check is in 1970.
     QTRY_VERIFY_WITH_TIMEOUT(storeHomeReady(), kWait);
     QTRY_COMPARE_WITH_TIMEOUT(checks(), 1, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!mWindow->updateChecker().isBusy(), kWait);
-    QCOMPARE(mWindow->lastUpdateCheck(), start);
+    QTRY_VERIFY_WITH_TIMEOUT(!update->checker().isBusy(), kWait);
+    QCOMPARE(update->lastCheck(), start);
 
     // The page resets its state: four hours exactly are not enough.
     now = start.addSecs(14400);
     evaluate("qtBridge.stateReset()");
-    QCOMPARE(mWindow->lastUpdateCheck(), start);
-    QVERIFY(!mWindow->updateChecker().isBusy());
+    QCOMPARE(update->lastCheck(), start);
+    QVERIFY(!update->checker().isBusy());
 
     now = start.addSecs(14401);
     evaluate("qtBridge.stateReset()");
-    QCOMPARE(mWindow->lastUpdateCheck(), now);
+    QCOMPARE(update->lastCheck(), now);
     QTRY_COMPARE_WITH_TIMEOUT(checks(), 2, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!mWindow->updateChecker().isBusy(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!update->checker().isBusy(), kWait);
 
     now = now.addSecs(3600);
     mWindow->stateResetSlot();
-    QVERIFY(!mWindow->updateChecker().isBusy());
-    QCOMPARE(mWindow->lastUpdateCheck(), start.addSecs(14401));
+    QVERIFY(!update->checker().isBusy());
+    QCOMPARE(update->lastCheck(), start.addSecs(14401));
     QCOMPARE(checks(), 2);
     mWindow.reset(); // its clock refers to this function's variable
 }
