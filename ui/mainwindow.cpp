@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "browsercontrol.h"
+#include "cardfiles.h"
 #include "cardupdaterunner.h"
 #include "environment.h"
 #include "messageboxes.h"
@@ -26,8 +27,6 @@
 #include <QStatusBar>
 #include <QWebFrame>
 #include <QWebSettings>
-
-#include <functional>
 
 namespace {
 void writeRunning(unsigned value)
@@ -301,17 +300,5 @@ void MainWindow::leaveWithoutAsking()
 
 void MainWindow::cleanTemporaryFolder()
 {
-    std::function<bool(const QDir &)> clean = [&clean](const QDir &folder) {
-        if (!folder.exists())
-            return false;
-        const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            const bool failed = (entry.isDir() && !entry.isSymLink()) ? clean(QDir(entry.absoluteFilePath()))
-                                                                     : !QFile::remove(entry.absoluteFilePath());
-            if (failed)
-                return true;
-        }
-        return !QDir().rmdir(folder.absolutePath());
-    };
-    clean(Environment::instance()->installerTempDir());
+    removeDirectoryTree(Environment::instance()->installerTempDir());
 }

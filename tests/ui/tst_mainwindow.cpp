@@ -36,6 +36,15 @@ quint16 closedPort()
     return port;
 }
 
+// Leaves in the temporary folder what a run leaves there: a download, a
+// hidden file and a link whose target is gone.
+bool fillTemporaryFolder(const QString &folder)
+{
+    return TestSupport::writeFile(folder + "/Download/part.bin", "partial")
+        && TestSupport::writeFile(folder + "/.session", "x")
+        && QFile::link(folder + "/gone", folder + "/Download/dangling");
+}
+
 } // namespace
 
 // The main window in this process against the simulated store on a local
@@ -154,10 +163,14 @@ void MainWindowTest::probeFailureEndsTheProgram()
         host = storeHost();
     }
     QSettings().setValue("Running", 7);
+    const QString temporary = mEnvironment->installerTempDir().absolutePath();
+    QVERIFY(fillTemporaryFolder(temporary));
 
     openWindow(host);
     QSignalSpy leaving(mWindow.get(), &MainWindow::leaving);
     QCOMPARE(QSettings().value("Running").toUInt(), 1u);
+    QVERIFY(!QFileInfo::exists(temporary)); // cleaned at start
+    QVERIFY(fillTemporaryFolder(temporary));
     QTRY_COMPARE_WITH_TIMEOUT(leaving.count(), 1, kWait);
 
     QCOMPARE(mBoxes.size(), 1);
@@ -173,6 +186,7 @@ void MainWindowTest::probeFailureEndsTheProgram()
     QVERIFY(!mWindow->page());
     QCOMPARE(QSettings().value("Running").toUInt(), 0u);
     QCOMPARE(mLog->count(kCriticalLine), 1);
+    QVERIFY(!QFileInfo::exists(temporary)); // cleaned on the way out
 }
 
 void MainWindowTest::programEndsWhenStoreIsUnreachable()
