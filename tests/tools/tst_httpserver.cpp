@@ -20,14 +20,9 @@ namespace {
 
 constexpr int kWait = 60000;
 
-HttpFaults faults(int status = 0)
-{
-    HttpFaults result;
-    result.status = status;
-    return result;
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(HttpFaults)
 
 class TestHttpServer : public QObject
 {
@@ -49,8 +44,11 @@ private slots:
     void trickleSendsPieceByPiece();
     void cookiesAreSetAndRecorded();
     void keepAliveAndPipelining();
+    void malformedRequestIsRefused_data();
     void malformedRequestIsRefused();
-    void requestBodyIsRead();
+    void requestBodyIsKeptAsSent_data();
+    void requestBodyIsKeptAsSent();
+    void stallBlocksNoOtherClientAndDropCutsAll();
     void directoryServesOnlyItsFiles_data();
     void directoryServesOnlyItsFiles();
     void programServesConfigRootAndRequestLog();
@@ -158,7 +156,7 @@ void TestHttpServer::contentTypeCanBeWrong()
 
 void TestHttpServer::faultyRequestsComeFirst()
 {
-    http().addRoute(HttpRoute::generated("/flaky", 10).setFaults(faults(503), 3));
+    http().addRoute(HttpRoute::generated("/flaky", 10).setFaults(HttpFaults::answerStatus(503), 3));
     QList<int> statuses;
     for (int i = 0; i < 5; ++i) {
         auto reply = get("/flaky");
@@ -170,9 +168,7 @@ void TestHttpServer::faultyRequestsComeFirst()
 
 void TestHttpServer::stallHoldsBackTheRest()
 {
-    HttpFaults stall;
-    stall.stallAfterBytes = 1000;
-    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(stall));
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000)));
     auto reply = get("/stall");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -189,10 +185,7 @@ void TestHttpServer::stallHoldsBackTheRest()
 
 void TestHttpServer::finiteStallThenCompletes()
 {
-    HttpFaults stall;
-    stall.stallAfterBytes = 1000;
-    stall.stallMs = 100;
-    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(stall));
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000, 100)));
     auto reply = get("/stall");
     QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait);
     QCOMPARE(reply->error(), QNetworkReply::NoError);
@@ -202,9 +195,7 @@ void TestHttpServer::finiteStallThenCompletes()
 
 void TestHttpServer::cutAfterBytes()
 {
-    HttpFaults cut;
-    cut.closeAfterBytes = 1000;
-    http().addRoute(HttpRoute::generated("/cut", 5000).setFaults(cut));
+    http().addRoute(HttpRoute::generated("/cut", 5000).setFaults(HttpFaults::closeAfter(1000)));
     auto reply = get("/cut");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -221,10 +212,7 @@ void TestHttpServer::trickleSendsPieceByPiece()
 {
     // One piece now, the next only after a minute: the first must arrive on
     // its own.
-    HttpFaults trickle;
-    trickle.trickleBytes = 10;
-    trickle.trickleMs = 60000;
-    http().addRoute(HttpRoute::generated("/slow", 100).setFaults(trickle));
+    http().addRoute(HttpRoute::generated("/slow", 100).setFaults(HttpFaults::trickle(10, 60000)));
     auto reply = get("/slow");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -264,30 +252,96 @@ void TestHttpServer::keepAliveAndPipelining()
     const int second = answer.indexOf("\r\n\r\nsecond");
     const int third = answer.lastIndexOf("\r\n\r\nfirst");
     QVERIFY(first > 0 && second > first && third > second);
-    QCOMPARE(answer.count("Connection: keep-alive"), 2);
-    QVERIFY(answer.endsWith("Connection: close\r\n\r\nfirst"));
+    QCOMPARE(answer.count("\r\nKeep-Alive: "), 2);
+    QCOMPARE(answer.count("\r\nConnection: close\r\n"), 1);
+    QVERIFY(answer.indexOf("\r\nConnection: close\r\n") > second);
     QCOMPARE(http().requests().size(), 3);
+}
+
+void TestHttpServer::malformedRequestIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("request");
+
+    QTest::newRow("no request line") << QByteArray("NONSENSE\r\n\r\n");
+    QTest::newRow("target is no path") << QByteArray("GET http://elsewhere/x HTTP/1.1\r\nHost: x\r\n\r\n");
+    QTest::newRow("invalid escape") << QByteArray("GET /a%zz HTTP/1.1\r\nHost: x\r\n\r\n");
 }
 
 void TestHttpServer::malformedRequestIsRefused()
 {
-    QVERIFY(exchange("NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400 Bad Request\r\n"));
-    QVERIFY(exchange("GET /x HTTP/1.1\r\nContent-Length: lots\r\n\r\n").startsWith("HTTP/1.1 400 "));
-    QVERIFY(exchange("POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n").startsWith("HTTP/1.1 501 "));
+    QFETCH(QByteArray, request);
+    http().addRoute(HttpRoute::prefix("/", [](const HttpRequest &) { return HttpResponse::text(200, "ok"); }));
+    const QByteArray answer = exchange(request);
+    QVERIFY2(answer.startsWith("HTTP/1.1 400 Bad Request\r\n"), answer.constData());
     QVERIFY(http().requests().isEmpty());
 }
 
-void TestHttpServer::requestBodyIsRead()
+void TestHttpServer::requestBodyIsKeptAsSent_data()
 {
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("plain") << QByteArray("application/octet-stream") << QByteArray(5000, 'x');
+    QTest::newRow("form data") << QByteArray("multipart/form-data; boundary=XyZ")
+                               << QByteArray("--XyZ\r\nContent-Disposition: form-data; name=\"track\"; "
+                                             "filename=\"a.stk\"\r\n\r\nSTK data\r\n--XyZ--\r\n");
+}
+
+void TestHttpServer::requestBodyIsKeptAsSent()
+{
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, body);
+
     http().addRoute(HttpRoute::exact("/upload", [](const HttpRequest &request) {
         return HttpResponse::text(200, "got " + QByteArray::number(request.body().size()));
     }));
-    const QByteArray body(5000, 'x');
-    const QByteArray answer = exchange("POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: 5000\r\n"
-                                       "Expect: 100-continue\r\nConnection: close\r\n\r\n"
-                                       + body);
-    QVERIFY(answer.endsWith("got 5000"));
-    QCOMPARE(http().requests("/upload").value(0).request.body(), body);
+    const QByteArray answer = exchange("POST /upload HTTP/1.1\r\nHost: x\r\nContent-Type: " + contentType
+                                       + "\r\nContent-Length: " + QByteArray::number(body.size())
+                                       + "\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n" + body);
+    QVERIFY(answer.endsWith("got " + QByteArray::number(body.size())));
+    const HttpRequest seen = http().requests("/upload").value(0).request;
+    QCOMPARE(seen.body(), body);
+    QCOMPARE(seen.header("Content-Type"), contentType);
+}
+
+void TestHttpServer::stallBlocksNoOtherClientAndDropCutsAll()
+{
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000)));
+    http().addRoute(HttpRoute::bytes("/page", "page"));
+
+    // More idle keep-alive connections than a small thread pool has threads.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 12; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, mServer->port());
+        QVERIFY(socket->waitForConnected(kWait));
+        socket->write("GET /page HTTP/1.1\r\nHost: x\r\n\r\n");
+        QByteArray answer;
+        while (!answer.endsWith("page") && socket->waitForReadyRead(kWait))
+            answer += socket->readAll();
+        QVERIFY(answer.endsWith("page"));
+        idle.push_back(std::move(socket));
+    }
+    auto stalled = get("/stall");
+    QTRY_COMPARE_WITH_TIMEOUT(http().requests("/stall").value(0).bodyBytesSent, qint64(1000), kWait);
+    auto page = get("/page");
+    QTRY_VERIFY_WITH_TIMEOUT(page->isFinished(), kWait);
+    QCOMPARE(page->readAll(), QByteArray("page"));
+    QVERIFY(!stalled->isFinished());
+
+    mServer->dropConnections();
+    QTRY_VERIFY_WITH_TIMEOUT(stalled->isFinished(), kWait);
+    QCOMPARE(stalled->error(), QNetworkReply::RemoteHostClosedError);
+    QTRY_VERIFY_WITH_TIMEOUT(http().requests("/stall").value(0).serverClosed, kWait);
+    for (const auto &socket : idle)
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, kWait);
+
+    // Still listening; closing the server also ends a stalled answer.
+    auto again = get("/stall");
+    QTRY_COMPARE_WITH_TIMEOUT(http().requests("/stall").value(1).bodyBytesSent, qint64(1000), kWait);
+    mServer.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(again->isFinished(), kWait);
+    QCOMPARE(again->error(), QNetworkReply::RemoteHostClosedError);
 }
 
 void TestHttpServer::directoryServesOnlyItsFiles_data()

@@ -1,5 +1,35 @@
 #include "httpfaults.h"
 
+HttpFaults HttpFaults::answerStatus(int status)
+{
+    HttpFaults faults;
+    faults.status = status;
+    return faults;
+}
+
+HttpFaults HttpFaults::stallAfter(qint64 bytes, int milliseconds)
+{
+    HttpFaults faults;
+    faults.stallAfterBytes = bytes;
+    faults.stallMs = milliseconds;
+    return faults;
+}
+
+HttpFaults HttpFaults::closeAfter(qint64 bytes)
+{
+    HttpFaults faults;
+    faults.closeAfterBytes = bytes;
+    return faults;
+}
+
+HttpFaults HttpFaults::trickle(int bytes, int milliseconds)
+{
+    HttpFaults faults;
+    faults.trickleBytes = bytes;
+    faults.trickleMs = milliseconds;
+    return faults;
+}
+
 bool HttpFaults::isEmpty() const
 {
     return status <= 0 && !stalls() && !closes() && !trickles();

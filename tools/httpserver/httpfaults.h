@@ -20,6 +20,12 @@ struct HttpFaults
     int trickleBytes = 0;
     int trickleMs = 0;
 
+    // One fault each.
+    static HttpFaults answerStatus(int status);
+    static HttpFaults stallAfter(qint64 bytes, int milliseconds = -1);
+    static HttpFaults closeAfter(qint64 bytes);
+    static HttpFaults trickle(int bytes, int milliseconds);
+
     bool isEmpty() const;
     bool stalls() const { return stallAfterBytes >= 0; }
     bool closes() const { return closeAfterBytes >= 0; }

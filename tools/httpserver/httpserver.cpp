@@ -1,51 +1,64 @@
 #include "httpserver.h"
 
-#include "httpconnection.h"
+#include "httpservercore.h"
 
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 namespace {
+
 const QString kRequestsPath = QStringLiteral("/_requests");
-}
+
+} // namespace
 
 HttpServer::HttpServer(QObject *parent)
     : QObject(parent)
-    , mTcpServer(new QTcpServer(this))
 {
-    connect(mTcpServer, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
 }
 
-HttpServer::~HttpServer() = default;
+HttpServer::~HttpServer()
+{
+    close();
+}
 
 bool HttpServer::listen(quint16 port)
 {
-    if (!mTcpServer->listen(QHostAddress::LocalHost, port))
-        return false;
     QMutexLocker locker(&mMutex);
-    mPort = mTcpServer->serverPort();
+    if (mCore)
+        return false;
+    auto core = std::make_unique<HttpServerCore>(*this);
+    if (!core->start(port)) {
+        mError = core->errorString();
+        return false;
+    }
+    mPort = core->port();
+    mCore = std::move(core);
     return true;
 }
 
 void HttpServer::close()
 {
-    mTcpServer->close();
-    dropConnections();
+    std::unique_ptr<HttpServerCore> core;
+    {
+        QMutexLocker locker(&mMutex);
+        core = std::move(mCore);
+    }
+    // Outside the lock: this waits for the connections, whose handlers
+    // record their requests.
+    core.reset();
 }
 
 void HttpServer::dropConnections()
 {
-    const QList<HttpConnection *> connections = findChildren<HttpConnection *>(QString(), Qt::FindDirectChildrenOnly);
-    qDeleteAll(connections);
+    QMutexLocker locker(&mMutex);
+    if (mCore)
+        mCore->dropConnections();
 }
 
 QString HttpServer::errorString() const
 {
-    return mTcpServer->errorString();
+    return mError;
 }
 
 quint16 HttpServer::port() const
@@ -120,17 +133,12 @@ void HttpServer::clearRequests()
     mRecords.clear();
 }
 
-void HttpServer::acceptConnections()
+HttpAnswer HttpServer::dispatch(const HttpRequest &request)
 {
-    while (QTcpSocket *socket = mTcpServer->nextPendingConnection())
-        new HttpConnection(socket, this);
-}
-
-HttpServer::Dispatch HttpServer::dispatch(const HttpRequest &request)
-{
-    Dispatch result;
+    HttpAnswer result;
     if (request.path() == kRequestsPath) {
         result.response = answerInternal(request);
+        result.bodyLength = result.response.bodySize();
         return result;
     }
 
@@ -175,6 +183,7 @@ HttpServer::Dispatch HttpServer::dispatch(const HttpRequest &request)
         result.response = route.respond(request, requestIndex, &result.faults);
     else
         result.response = HttpResponse::notFound();
+    result.bodyLength = result.response.bodySize();
 
     if (result.recorded) {
         const int status = result.response.status();

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "httpfaults.h"
+#include "httpresponse.h"
+
+// What HttpServer decided for one request: the answer, the transport faults
+// to apply while sending it, and where the request is recorded.
+struct HttpAnswer
+{
+    HttpResponse response;
+    HttpFaults faults;
+    // Bytes of the body to send.
+    qint64 bodyLength = 0;
+    quint64 recordId = 0;
+    bool recorded = false;
+};
