@@ -48,6 +48,8 @@ private slots:
     void malformedRequestIsRefused();
     void requestBodyIsKeptAsSent_data();
     void requestBodyIsKeptAsSent();
+    void rangesAreServed_data();
+    void rangesAreServed();
     void stallBlocksNoOtherClientAndDropCutsAll();
     void directoryServesOnlyItsFiles_data();
     void directoryServesOnlyItsFiles();
@@ -304,6 +306,92 @@ void TestHttpServer::requestBodyIsKeptAsSent()
     QCOMPARE(seen.header("Content-Type"), contentType);
 }
 
+void TestHttpServer::rangesAreServed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("acceptsRanges");
+    QTest::addColumn<HttpFaults>("fault");
+    QTest::addColumn<QByteArray>("range");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("contentRange");
+    // The pattern bytes expected, from offset on.
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<int>("error");
+
+    const int ok = QNetworkReply::NoError;
+    const HttpFaults none;
+    QTest::newRow("generated, from an offset") << "generated" << true << none << QByteArray("bytes=1000-") << 206
+                                               << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(4000) << ok;
+    QTest::newRow("file, closed range") << "file" << true << none << QByteArray("bytes=10-19") << 206
+                                        << QByteArray("bytes 10-19/5000") << qint64(10) << qint64(10) << ok;
+    QTest::newRow("folder, end past the size") << "directory" << true << none << QByteArray("bytes=4990-9999") << 206
+                                               << QByteArray("bytes 4990-4999/5000") << qint64(4990) << qint64(10) << ok;
+    QTest::newRow("bytes, last bytes") << "bytes" << true << none << QByteArray("bytes=-100") << 206
+                                       << QByteArray("bytes 4900-4999/5000") << qint64(4900) << qint64(100) << ok;
+    QTest::newRow("start past the end") << "generated" << true << none << QByteArray("bytes=5000-") << 416
+                                        << QByteArray("bytes */5000") << qint64(0) << qint64(0)
+                                        << int(QNetworkReply::UnknownContentError);
+    QTest::newRow("several ranges, whole body") << "file" << true << none << QByteArray("bytes=0-1,5-6") << 200
+                                                << QByteArray() << qint64(0) << qint64(5000) << ok;
+    QTest::newRow("route without ranges") << "generated" << false << none << QByteArray("bytes=1000-") << 200
+                                          << QByteArray() << qint64(0) << qint64(5000) << ok;
+    QTest::newRow("wrong Content-Range") << "generated" << true << HttpFaults::wrongRange() << QByteArray("bytes=1000-")
+                                         << 206 << QByteArray("bytes 0-4999/5000") << qint64(1000) << qint64(4000)
+                                         << ok;
+    QTest::newRow("cut in the range") << "file" << true << HttpFaults::closeAfter(500) << QByteArray("bytes=1000-") << 206
+                                      << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(500)
+                                      << int(QNetworkReply::RemoteHostClosedError);
+}
+
+void TestHttpServer::rangesAreServed()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, acceptsRanges);
+    QFETCH(HttpFaults, fault);
+    QFETCH(QByteArray, range);
+    QFETCH(int, status);
+    QFETCH(QByteArray, contentRange);
+    QFETCH(qint64, offset);
+    QFETCH(qint64, length);
+    QFETCH(int, error);
+
+    const qint64 size = 5000;
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath("chart.bin"), GeneratedBody::expected(size)));
+    HttpRoute route;
+    if (kind == "generated")
+        route = HttpRoute::generated("/chart.bin", size);
+    else if (kind == "bytes")
+        route = HttpRoute::bytes("/chart.bin", GeneratedBody::expected(size));
+    else if (kind == "file")
+        route = HttpRoute::file("/chart.bin", dir.filePath("chart.bin"));
+    else
+        route = HttpRoute::directory("/", dir.path());
+    http().addRoute(route.setAcceptsRanges(acceptsRanges).setFaults(fault));
+
+    QNetworkRequest request(mServer->url("/chart.bin"));
+    request.setRawHeader("Range", range);
+    std::unique_ptr<QNetworkReply> reply(mNetwork->get(request));
+    QByteArray received;
+    connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
+    QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait);
+    received += reply->readAll();
+
+    QCOMPARE(int(reply->error()), error);
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
+    QCOMPARE(reply->rawHeader("Content-Range"), contentRange);
+    if (status != 416)
+        QCOMPARE(received, GeneratedBody::expected(length, offset));
+    QCOMPARE(reply->rawHeader("Accept-Ranges"), QByteArray(acceptsRanges ? "bytes" : "none"));
+
+    const RecordedRequest record = http().requests("/chart.bin").value(0);
+    QCOMPARE(record.request.header("Range"), range);
+    QCOMPARE(record.status, status);
+    if (status != 416)
+        QCOMPARE(record.bodyBytesSent, length);
+}
+
 void TestHttpServer::stallBlocksNoOtherClientAndDropCutsAll()
 {
     http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000)));
@@ -388,7 +476,8 @@ void TestHttpServer::programServesConfigRootAndRequestLog()
     QVERIFY(TestSupport::writeFile(dir.filePath("routes.json"), R"({ "routes": [
         { "path": "/big.bin", "generate": 100000 },
         { "path": "/manifest", "body": "[]", "contentType": "application/json", "setCookies": ["s=1; Path=/"] },
-        { "path": "/flaky", "generate": 10, "fault": { "status": 503 }, "faultyRequests": 1 }
+        { "path": "/flaky", "generate": 10, "fault": { "status": 503 }, "faultyRequests": 1 },
+        { "path": "/whole.bin", "generate": 100, "acceptRanges": false }
     ] })"));
     HttpServerProcess server;
     QVERIFY2(server.start({ "--config", dir.filePath("routes.json"), "--root", dir.filePath("root") }),
@@ -422,6 +511,14 @@ void TestHttpServer::programServesConfigRootAndRequestLog()
 
     runCurl({ "--request", "DELETE", server.url("/_requests").toString() });
     QCOMPARE(runCurl({ server.url("/_requests").toString() }), QByteArray("[]"));
+
+    QCOMPARE(runCurl({ "--range", "10-19", server.url("/big.bin").toString() }), GeneratedBody::expected(10, 10));
+    QCOMPARE(runCurl({ "--range", "10-19", server.url("/whole.bin").toString() }), GeneratedBody::expected(100));
+    const QJsonArray ranged = QJsonDocument::fromJson(runCurl({ server.url("/_requests").toString() })).array();
+    QCOMPARE(ranged.size(), 2);
+    QVERIFY(ranged.at(0).toObject().value("headers").toArray().contains(QJsonArray { "Range", "bytes=10-19" }));
+    QCOMPARE(ranged.at(0).toObject().value("status").toInt(), 206);
+    QCOMPARE(ranged.at(1).toObject().value("status").toInt(), 200);
 }
 
 void TestHttpServer::programRejectsBadConfig()

@@ -9,7 +9,8 @@ struct HttpAnswer
 {
     HttpResponse response;
     HttpFaults faults;
-    // Bytes of the body to send.
+    // Bytes of the body to send: all of it, or the range asked for (the
+    // body is then positioned at its start).
     qint64 bodyLength = 0;
     quint64 recordId = 0;
     bool recorded = false;

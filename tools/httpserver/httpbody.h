@@ -12,6 +12,9 @@ public:
     // Total size in bytes.
     virtual qint64 size() const = 0;
 
+    // Moves to offset (for byte ranges); false when that is not possible.
+    virtual bool seek(qint64 offset) = 0;
+
     // Copies up to maxSize next bytes into data; returns the count, 0 at the
     // end, -1 on a read failure.
     virtual qint64 read(char *data, qint64 maxSize) = 0;

@@ -37,8 +37,8 @@ void HttpConnection::cut()
 
 void HttpConnection::prepare(httplib::Request &request)
 {
-    // No ranges: the library's own would not be checked against the body's
-    // size.
+    // Ranges are answered by HttpServer: the library would apply them a
+    // second time, without checking them against the body's size.
     request.ranges.clear();
     for (const char *name : { "REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT" })
         request.headers.erase(name);

@@ -30,9 +30,16 @@ HttpFaults HttpFaults::trickle(int bytes, int milliseconds)
     return faults;
 }
 
+HttpFaults HttpFaults::wrongRange()
+{
+    HttpFaults faults;
+    faults.wrongContentRange = true;
+    return faults;
+}
+
 bool HttpFaults::isEmpty() const
 {
-    return status <= 0 && !stalls() && !closes() && !trickles();
+    return status <= 0 && !stalls() && !closes() && !trickles() && !wrongContentRange;
 }
 
 HttpFaults HttpFaults::fromJson(const QJsonObject &object)
@@ -44,5 +51,6 @@ HttpFaults HttpFaults::fromJson(const QJsonObject &object)
     faults.closeAfterBytes = qint64(object.value(QStringLiteral("closeAfterBytes")).toDouble(-1));
     faults.trickleBytes = object.value(QStringLiteral("trickleBytes")).toInt(0);
     faults.trickleMs = object.value(QStringLiteral("trickleMs")).toInt(0);
+    faults.wrongContentRange = object.value(QStringLiteral("wrongContentRange")).toBool(false);
     return faults;
 }

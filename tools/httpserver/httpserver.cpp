@@ -1,5 +1,7 @@
 #include "httpserver.h"
 
+#include "byterange.h"
+#include "bytearraybody.h"
 #include "httpservercore.h"
 
 #include <QJsonArray>
@@ -9,6 +11,32 @@
 namespace {
 
 const QString kRequestsPath = QStringLiteral("/_requests");
+
+// Serves the range a request asks of a whole body, or refuses it.
+void applyRange(const HttpRequest &request, bool wrongContentRange, HttpAnswer *answer)
+{
+    HttpResponse &response = answer->response;
+    const qint64 size = response.bodySize();
+    const ByteRange range = ByteRange::fromHeader(request.header("Range"), size);
+    const QByteArray total = '/' + QByteArray::number(size);
+    if (range.kind == ByteRange::Kind::Unsatisfiable) {
+        const QByteArray text = "range not satisfiable\n";
+        response.setStatus(416);
+        response.setHeader("Content-Type", "text/plain; charset=utf-8");
+        response.setHeader("Content-Range", "bytes *" + total);
+        response.setBody(std::make_shared<ByteArrayBody>(text));
+        answer->bodyLength = text.size();
+        return;
+    }
+    if (range.kind != ByteRange::Kind::Partial || !response.body()->seek(range.first))
+        return;
+    response.setStatus(206);
+    const qint64 first = wrongContentRange ? 0 : range.first;
+    const qint64 last = wrongContentRange ? size - 1 : range.last;
+    response.setHeader("Content-Range",
+                       "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last) + total);
+    answer->bodyLength = range.length();
+}
 
 } // namespace
 
@@ -184,6 +212,11 @@ HttpAnswer HttpServer::dispatch(const HttpRequest &request)
     else
         result.response = HttpResponse::notFound();
     result.bodyLength = result.response.bodySize();
+    if (found && result.response.status() == 200 && result.bodyLength > 0) {
+        result.response.setHeader("Accept-Ranges", route.acceptsRanges() ? "bytes" : "none");
+        if (route.acceptsRanges() && request.hasHeader("Range"))
+            applyRange(request, result.faults.wrongContentRange, &result);
+    }
 
     if (result.recorded) {
         const int status = result.response.status();

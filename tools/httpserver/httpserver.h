@@ -20,8 +20,10 @@ class HttpServerCore;
 //
 // Routes map paths (or path prefixes) to handlers; fault switches make the
 // answers misbehave; every request is recorded so that a test can check what
-// a client sent. GET /_requests returns the record as JSON (DELETE clears
-// it) for clients in another process. Unknown paths get 404.
+// a client sent. Bodies of known size are served in byte ranges ("Range",
+// 206) unless a route says otherwise. GET /_requests returns the record as
+// JSON (DELETE clears it) for clients in another process. Unknown paths get
+// 404.
 //
 // The server answers from threads of its own, one per connection, so
 // handlers must be thread-safe. listen() and close() are called from one
