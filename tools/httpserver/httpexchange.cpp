@@ -26,7 +26,6 @@ bool HttpExchange::sendPiece(httplib::DataSink &sink)
     }
     if (faults.stalls() && !mStallDone && mSent >= faults.stallAfterBytes) {
         mStallDone = true;
-        saveProgress();
         // The library asks again for the piece after the stall.
         return pause(faults.stallMs);
     }
@@ -48,30 +47,26 @@ bool HttpExchange::sendPiece(httplib::DataSink &sink)
         mServerClosed = true;
         return false;
     }
-    const bool last = mSent + count == mAnswer.bodyLength;
-    // Taken before the client can have the last byte, so that a request it
-    // sends after this answer is always ordered after it.
-    if (last)
-        takeFinishedOrder();
+    const qint64 sent = mSent + count;
+    const bool last = sent == mAnswer.bodyLength;
+    const bool pauses = faults.trickles() || (faults.stalls() && sent == faults.stallAfterBytes);
+    // Recorded before the client can have the bytes, so that what it sees
+    // is already in the record; finish() corrects a failed write.
+    if (last || pauses)
+        record(sent, last);
     if (!sink.write(mChunk.constData(), size_t(count)))
         return false;
-    mSent += count;
-    if (last) {
-        mCompleted = true;
-        saveProgress();
-        return true;
-    }
-    if (faults.trickles()) {
-        saveProgress();
+    mSent = sent;
+    mCompleted = last;
+    if (!last && faults.trickles())
         return pause(faults.trickleMs);
-    }
     return true;
 }
 
 void HttpExchange::sendsNoBody()
 {
     mBodiless = true;
-    takeFinishedOrder();
+    record(0, true);
 }
 
 void HttpExchange::finish(bool ok, bool cut)
@@ -96,18 +91,12 @@ bool HttpExchange::pause(int milliseconds)
     return mConnection.stream().stayOpenFor(milliseconds) && !mConnection.isCut();
 }
 
-void HttpExchange::takeFinishedOrder()
-{
-    if (mAnswer.recorded)
-        mFinishedOrder = mServer.nextEventOrder();
-}
-
-void HttpExchange::saveProgress()
+void HttpExchange::record(qint64 sent, bool completed)
 {
     if (!mAnswer.recorded)
         return;
-    const qint64 sent = mSent;
-    const bool completed = mCompleted;
+    if (completed)
+        mFinishedOrder = mServer.nextEventOrder();
     const quint64 order = mFinishedOrder;
     mServer.updateRecord(mAnswer.recordId, [=](RecordedRequest &record) {
         record.bodyBytesSent = sent;

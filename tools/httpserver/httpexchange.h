@@ -31,8 +31,8 @@ private:
     // Waits milliseconds (negative: until the connection ends); false when
     // the connection ended meanwhile.
     bool pause(int milliseconds);
-    void takeFinishedOrder();
-    void saveProgress();
+    // Puts the bytes sent so far, and whether that is all, in the record.
+    void record(qint64 sent, bool completed);
 
     HttpServer &mServer;
     HttpAnswer mAnswer;
