@@ -317,31 +317,26 @@ void TestHttpServer::rangesAreServed_data()
     // The pattern bytes expected, from offset on.
     QTest::addColumn<qint64>("offset");
     QTest::addColumn<qint64>("length");
-    QTest::addColumn<int>("error");
 
-    const int ok = QNetworkReply::NoError;
     const HttpFaults none;
     QTest::newRow("generated, from an offset") << "generated" << true << none << QByteArray("bytes=1000-") << 206
-                                               << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(4000) << ok;
+                                               << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(4000);
     QTest::newRow("file, closed range") << "file" << true << none << QByteArray("bytes=10-19") << 206
-                                        << QByteArray("bytes 10-19/5000") << qint64(10) << qint64(10) << ok;
+                                        << QByteArray("bytes 10-19/5000") << qint64(10) << qint64(10);
     QTest::newRow("folder, end past the size") << "directory" << true << none << QByteArray("bytes=4990-9999") << 206
-                                               << QByteArray("bytes 4990-4999/5000") << qint64(4990) << qint64(10) << ok;
+                                               << QByteArray("bytes 4990-4999/5000") << qint64(4990) << qint64(10);
     QTest::newRow("bytes, last bytes") << "bytes" << true << none << QByteArray("bytes=-100") << 206
-                                       << QByteArray("bytes 4900-4999/5000") << qint64(4900) << qint64(100) << ok;
+                                       << QByteArray("bytes 4900-4999/5000") << qint64(4900) << qint64(100);
     QTest::newRow("start past the end") << "generated" << true << none << QByteArray("bytes=5000-") << 416
-                                        << QByteArray("bytes */5000") << qint64(0) << qint64(0)
-                                        << int(QNetworkReply::UnknownContentError);
+                                        << QByteArray("bytes */5000") << qint64(0) << qint64(0);
     QTest::newRow("several ranges, whole body") << "file" << true << none << QByteArray("bytes=0-1,5-6") << 200
-                                                << QByteArray() << qint64(0) << qint64(5000) << ok;
+                                                << QByteArray() << qint64(0) << qint64(5000);
     QTest::newRow("route without ranges") << "generated" << false << none << QByteArray("bytes=1000-") << 200
-                                          << QByteArray() << qint64(0) << qint64(5000) << ok;
+                                          << QByteArray() << qint64(0) << qint64(5000);
     QTest::newRow("wrong Content-Range") << "generated" << true << HttpFaults::wrongRange() << QByteArray("bytes=1000-")
-                                         << 206 << QByteArray("bytes 0-4999/5000") << qint64(1000) << qint64(4000)
-                                         << ok;
-    QTest::newRow("cut in the range") << "file" << true << HttpFaults::closeAfter(500) << QByteArray("bytes=1000-") << 206
-                                      << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(500)
-                                      << int(QNetworkReply::RemoteHostClosedError);
+                                         << 206 << QByteArray("bytes 0-4999/5000") << qint64(1000) << qint64(4000);
+    QTest::newRow("cut in the range") << "file" << true << HttpFaults::closeAfter(500) << QByteArray("bytes=1000-")
+                                      << 206 << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(500);
 }
 
 void TestHttpServer::rangesAreServed()
@@ -354,7 +349,6 @@ void TestHttpServer::rangesAreServed()
     QFETCH(QByteArray, contentRange);
     QFETCH(qint64, offset);
     QFETCH(qint64, length);
-    QFETCH(int, error);
 
     const qint64 size = 5000;
     QTemporaryDir dir;
@@ -378,16 +372,19 @@ void TestHttpServer::rangesAreServed()
     QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait);
     received += reply->readAll();
 
-    QCOMPARE(int(reply->error()), error);
     QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
     QCOMPARE(reply->rawHeader("Content-Range"), contentRange);
+    QCOMPARE(reply->rawHeader("Accept-Ranges"), QByteArray(acceptsRanges ? "bytes" : "none"));
     if (status != 416)
         QCOMPARE(received, GeneratedBody::expected(length, offset));
-    QCOMPARE(reply->rawHeader("Accept-Ranges"), QByteArray(acceptsRanges ? "bytes" : "none"));
 
+    // The record tells a cut answer from a complete one (the network
+    // manager may report a cut one as complete).
     const RecordedRequest record = http().requests("/chart.bin").value(0);
     QCOMPARE(record.request.header("Range"), range);
     QCOMPARE(record.status, status);
+    QCOMPARE(record.serverClosed, fault.closes());
+    QCOMPARE(record.completed, !fault.closes());
     if (status != 416)
         QCOMPARE(record.bodyBytesSent, length);
 }
