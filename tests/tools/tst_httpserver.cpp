@@ -54,7 +54,8 @@ private slots:
     void directoryServesOnlyItsFiles_data();
     void directoryServesOnlyItsFiles();
     void programServesConfigRootAndRequestLog();
-    void programRejectsBadConfig();
+    void programRefusesToStart_data();
+    void programRefusesToStart();
 
 private:
     HttpServer &http() { return mServer->server(); }
@@ -518,15 +519,32 @@ void TestHttpServer::programServesConfigRootAndRequestLog()
     QCOMPARE(ranged.at(1).toObject().value("status").toInt(), 200);
 }
 
-void TestHttpServer::programRejectsBadConfig()
+void TestHttpServer::programRefusesToStart_data()
 {
+    QTest::addColumn<bool>("busyPort");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("complaint");
+
+    QTest::newRow("route without answer") << false << 2 << QByteArray("route /x has no answer");
+    // Not shared with the server already there, as a reused port would be.
+    QTest::newRow("port in use") << true << 1 << QByteArray("cannot listen: Address already in use");
+}
+
+void TestHttpServer::programRefusesToStart()
+{
+    QFETCH(bool, busyPort);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, complaint);
+
     QTemporaryDir dir;
     QVERIFY(TestSupport::writeFile(dir.filePath("routes.json"), R"({ "routes": [ { "path": "/x" } ] })"));
+    const QStringList arguments = busyPort ? QStringList { "--port", QString::number(mServer->port()) }
+                                           : QStringList { "--config", dir.filePath("routes.json") };
     QProcess process;
-    process.start(TestSupport::binDir() + "/velamaris-httpserver", { "--config", dir.filePath("routes.json") });
+    process.start(TestSupport::binDir() + "/velamaris-httpserver", arguments);
     QVERIFY(process.waitForFinished(kWait));
-    QCOMPARE(process.exitCode(), 2);
-    QVERIFY(process.readAllStandardError().contains("route /x has no answer"));
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY(process.readAllStandardError().contains(complaint));
     QVERIFY(process.readAllStandardOutput().isEmpty());
 }
 
