@@ -20,14 +20,9 @@ namespace {
 
 constexpr int kWait = 60000;
 
-HttpFaults faults(int status = 0)
-{
-    HttpFaults result;
-    result.status = status;
-    return result;
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(HttpFaults)
 
 class TestHttpServer : public QObject
 {
@@ -49,12 +44,18 @@ private slots:
     void trickleSendsPieceByPiece();
     void cookiesAreSetAndRecorded();
     void keepAliveAndPipelining();
+    void malformedRequestIsRefused_data();
     void malformedRequestIsRefused();
-    void requestBodyIsRead();
+    void requestBodyIsKeptAsSent_data();
+    void requestBodyIsKeptAsSent();
+    void rangesAreServed_data();
+    void rangesAreServed();
+    void stallBlocksNoOtherClientAndDropCutsAll();
     void directoryServesOnlyItsFiles_data();
     void directoryServesOnlyItsFiles();
     void programServesConfigRootAndRequestLog();
-    void programRejectsBadConfig();
+    void programRefusesToStart_data();
+    void programRefusesToStart();
 
 private:
     HttpServer &http() { return mServer->server(); }
@@ -158,7 +159,7 @@ void TestHttpServer::contentTypeCanBeWrong()
 
 void TestHttpServer::faultyRequestsComeFirst()
 {
-    http().addRoute(HttpRoute::generated("/flaky", 10).setFaults(faults(503), 3));
+    http().addRoute(HttpRoute::generated("/flaky", 10).setFaults(HttpFaults::answerStatus(503), 3));
     QList<int> statuses;
     for (int i = 0; i < 5; ++i) {
         auto reply = get("/flaky");
@@ -170,9 +171,7 @@ void TestHttpServer::faultyRequestsComeFirst()
 
 void TestHttpServer::stallHoldsBackTheRest()
 {
-    HttpFaults stall;
-    stall.stallAfterBytes = 1000;
-    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(stall));
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000)));
     auto reply = get("/stall");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -189,10 +188,7 @@ void TestHttpServer::stallHoldsBackTheRest()
 
 void TestHttpServer::finiteStallThenCompletes()
 {
-    HttpFaults stall;
-    stall.stallAfterBytes = 1000;
-    stall.stallMs = 100;
-    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(stall));
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000, 100)));
     auto reply = get("/stall");
     QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait);
     QCOMPARE(reply->error(), QNetworkReply::NoError);
@@ -202,9 +198,7 @@ void TestHttpServer::finiteStallThenCompletes()
 
 void TestHttpServer::cutAfterBytes()
 {
-    HttpFaults cut;
-    cut.closeAfterBytes = 1000;
-    http().addRoute(HttpRoute::generated("/cut", 5000).setFaults(cut));
+    http().addRoute(HttpRoute::generated("/cut", 5000).setFaults(HttpFaults::closeAfter(1000)));
     auto reply = get("/cut");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -221,10 +215,7 @@ void TestHttpServer::trickleSendsPieceByPiece()
 {
     // One piece now, the next only after a minute: the first must arrive on
     // its own.
-    HttpFaults trickle;
-    trickle.trickleBytes = 10;
-    trickle.trickleMs = 60000;
-    http().addRoute(HttpRoute::generated("/slow", 100).setFaults(trickle));
+    http().addRoute(HttpRoute::generated("/slow", 100).setFaults(HttpFaults::trickle(10, 60000)));
     auto reply = get("/slow");
     QByteArray received;
     connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
@@ -264,30 +255,179 @@ void TestHttpServer::keepAliveAndPipelining()
     const int second = answer.indexOf("\r\n\r\nsecond");
     const int third = answer.lastIndexOf("\r\n\r\nfirst");
     QVERIFY(first > 0 && second > first && third > second);
-    QCOMPARE(answer.count("Connection: keep-alive"), 2);
-    QVERIFY(answer.endsWith("Connection: close\r\n\r\nfirst"));
+    QCOMPARE(answer.count("\r\nKeep-Alive: "), 2);
+    QCOMPARE(answer.count("\r\nConnection: close\r\n"), 1);
+    QVERIFY(answer.indexOf("\r\nConnection: close\r\n") > second);
     QCOMPARE(http().requests().size(), 3);
+}
+
+void TestHttpServer::malformedRequestIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("request");
+
+    QTest::newRow("no request line") << QByteArray("NONSENSE\r\n\r\n");
+    QTest::newRow("target is no path") << QByteArray("GET http://elsewhere/x HTTP/1.1\r\nHost: x\r\n\r\n");
+    QTest::newRow("invalid escape") << QByteArray("GET /a%zz HTTP/1.1\r\nHost: x\r\n\r\n");
 }
 
 void TestHttpServer::malformedRequestIsRefused()
 {
-    QVERIFY(exchange("NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400 Bad Request\r\n"));
-    QVERIFY(exchange("GET /x HTTP/1.1\r\nContent-Length: lots\r\n\r\n").startsWith("HTTP/1.1 400 "));
-    QVERIFY(exchange("POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n").startsWith("HTTP/1.1 501 "));
+    QFETCH(QByteArray, request);
+    http().addRoute(HttpRoute::prefix("/", [](const HttpRequest &) { return HttpResponse::text(200, "ok"); }));
+    const QByteArray answer = exchange(request);
+    QVERIFY2(answer.startsWith("HTTP/1.1 400 Bad Request\r\n"), answer.constData());
     QVERIFY(http().requests().isEmpty());
 }
 
-void TestHttpServer::requestBodyIsRead()
+void TestHttpServer::requestBodyIsKeptAsSent_data()
 {
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("plain") << QByteArray("application/octet-stream") << QByteArray(5000, 'x');
+    QTest::newRow("form data") << QByteArray("multipart/form-data; boundary=XyZ")
+                               << QByteArray("--XyZ\r\nContent-Disposition: form-data; name=\"track\"; "
+                                             "filename=\"a.stk\"\r\n\r\nSTK data\r\n--XyZ--\r\n");
+}
+
+void TestHttpServer::requestBodyIsKeptAsSent()
+{
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, body);
+
     http().addRoute(HttpRoute::exact("/upload", [](const HttpRequest &request) {
         return HttpResponse::text(200, "got " + QByteArray::number(request.body().size()));
     }));
-    const QByteArray body(5000, 'x');
-    const QByteArray answer = exchange("POST /upload HTTP/1.1\r\nHost: x\r\nContent-Length: 5000\r\n"
-                                       "Expect: 100-continue\r\nConnection: close\r\n\r\n"
-                                       + body);
-    QVERIFY(answer.endsWith("got 5000"));
-    QCOMPARE(http().requests("/upload").value(0).request.body(), body);
+    const QByteArray answer = exchange("POST /upload HTTP/1.1\r\nHost: x\r\nContent-Type: " + contentType
+                                       + "\r\nContent-Length: " + QByteArray::number(body.size())
+                                       + "\r\nExpect: 100-continue\r\nConnection: close\r\n\r\n" + body);
+    QVERIFY(answer.endsWith("got " + QByteArray::number(body.size())));
+    const HttpRequest seen = http().requests("/upload").value(0).request;
+    QCOMPARE(seen.body(), body);
+    QCOMPARE(seen.header("Content-Type"), contentType);
+}
+
+void TestHttpServer::rangesAreServed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("acceptsRanges");
+    QTest::addColumn<HttpFaults>("fault");
+    QTest::addColumn<QByteArray>("range");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("contentRange");
+    // The pattern bytes expected, from offset on.
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<qint64>("length");
+
+    const HttpFaults none;
+    QTest::newRow("generated, from an offset") << "generated" << true << none << QByteArray("bytes=1000-") << 206
+                                               << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(4000);
+    QTest::newRow("file, closed range") << "file" << true << none << QByteArray("bytes=10-19") << 206
+                                        << QByteArray("bytes 10-19/5000") << qint64(10) << qint64(10);
+    QTest::newRow("folder, end past the size") << "directory" << true << none << QByteArray("bytes=4990-9999") << 206
+                                               << QByteArray("bytes 4990-4999/5000") << qint64(4990) << qint64(10);
+    QTest::newRow("bytes, last bytes") << "bytes" << true << none << QByteArray("bytes=-100") << 206
+                                       << QByteArray("bytes 4900-4999/5000") << qint64(4900) << qint64(100);
+    QTest::newRow("start past the end") << "generated" << true << none << QByteArray("bytes=5000-") << 416
+                                        << QByteArray("bytes */5000") << qint64(0) << qint64(0);
+    QTest::newRow("several ranges, whole body") << "file" << true << none << QByteArray("bytes=0-1,5-6") << 200
+                                                << QByteArray() << qint64(0) << qint64(5000);
+    QTest::newRow("route without ranges") << "generated" << false << none << QByteArray("bytes=1000-") << 200
+                                          << QByteArray() << qint64(0) << qint64(5000);
+    QTest::newRow("wrong Content-Range") << "generated" << true << HttpFaults::wrongRange() << QByteArray("bytes=1000-")
+                                         << 206 << QByteArray("bytes 0-4999/5000") << qint64(1000) << qint64(4000);
+    QTest::newRow("cut in the range") << "file" << true << HttpFaults::closeAfter(500) << QByteArray("bytes=1000-")
+                                      << 206 << QByteArray("bytes 1000-4999/5000") << qint64(1000) << qint64(500);
+}
+
+void TestHttpServer::rangesAreServed()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, acceptsRanges);
+    QFETCH(HttpFaults, fault);
+    QFETCH(QByteArray, range);
+    QFETCH(int, status);
+    QFETCH(QByteArray, contentRange);
+    QFETCH(qint64, offset);
+    QFETCH(qint64, length);
+
+    const qint64 size = 5000;
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath("chart.bin"), GeneratedBody::expected(size)));
+    HttpRoute route;
+    if (kind == "generated")
+        route = HttpRoute::generated("/chart.bin", size);
+    else if (kind == "bytes")
+        route = HttpRoute::bytes("/chart.bin", GeneratedBody::expected(size));
+    else if (kind == "file")
+        route = HttpRoute::file("/chart.bin", dir.filePath("chart.bin"));
+    else
+        route = HttpRoute::directory("/", dir.path());
+    http().addRoute(route.setAcceptsRanges(acceptsRanges).setFaults(fault));
+
+    QNetworkRequest request(mServer->url("/chart.bin"));
+    request.setRawHeader("Range", range);
+    std::unique_ptr<QNetworkReply> reply(mNetwork->get(request));
+    QByteArray received;
+    connect(reply.get(), &QNetworkReply::readyRead, this, [&] { received += reply->readAll(); });
+    QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), kWait);
+    received += reply->readAll();
+
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), status);
+    QCOMPARE(reply->rawHeader("Content-Range"), contentRange);
+    QCOMPARE(reply->rawHeader("Accept-Ranges"), QByteArray(acceptsRanges ? "bytes" : "none"));
+    if (status != 416)
+        QCOMPARE(received, GeneratedBody::expected(length, offset));
+
+    // The record tells a cut answer from a complete one (the network
+    // manager may report a cut one as complete).
+    const RecordedRequest record = http().requests("/chart.bin").value(0);
+    QCOMPARE(record.request.header("Range"), range);
+    QCOMPARE(record.status, status);
+    QCOMPARE(record.serverClosed, fault.closes());
+    QCOMPARE(record.completed, !fault.closes());
+    if (status != 416)
+        QCOMPARE(record.bodyBytesSent, length);
+}
+
+void TestHttpServer::stallBlocksNoOtherClientAndDropCutsAll()
+{
+    http().addRoute(HttpRoute::generated("/stall", 5000).setFaults(HttpFaults::stallAfter(1000)));
+    http().addRoute(HttpRoute::bytes("/page", "page"));
+
+    // More idle keep-alive connections than a small thread pool has threads.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 12; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, mServer->port());
+        QVERIFY(socket->waitForConnected(kWait));
+        socket->write("GET /page HTTP/1.1\r\nHost: x\r\n\r\n");
+        QByteArray answer;
+        while (!answer.endsWith("page") && socket->waitForReadyRead(kWait))
+            answer += socket->readAll();
+        QVERIFY(answer.endsWith("page"));
+        idle.push_back(std::move(socket));
+    }
+    auto stalled = get("/stall");
+    QTRY_COMPARE_WITH_TIMEOUT(http().requests("/stall").value(0).bodyBytesSent, qint64(1000), kWait);
+    auto page = get("/page");
+    QTRY_VERIFY_WITH_TIMEOUT(page->isFinished(), kWait);
+    QCOMPARE(page->readAll(), QByteArray("page"));
+    QVERIFY(!stalled->isFinished());
+
+    mServer->dropConnections();
+    QTRY_VERIFY_WITH_TIMEOUT(stalled->isFinished(), kWait);
+    QCOMPARE(stalled->error(), QNetworkReply::RemoteHostClosedError);
+    QTRY_VERIFY_WITH_TIMEOUT(http().requests("/stall").value(0).serverClosed, kWait);
+    for (const auto &socket : idle)
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QAbstractSocket::UnconnectedState, kWait);
+
+    // Still listening; closing the server also ends a stalled answer.
+    auto again = get("/stall");
+    QTRY_COMPARE_WITH_TIMEOUT(http().requests("/stall").value(1).bodyBytesSent, qint64(1000), kWait);
+    mServer.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(again->isFinished(), kWait);
+    QCOMPARE(again->error(), QNetworkReply::RemoteHostClosedError);
 }
 
 void TestHttpServer::directoryServesOnlyItsFiles_data()
@@ -334,7 +474,8 @@ void TestHttpServer::programServesConfigRootAndRequestLog()
     QVERIFY(TestSupport::writeFile(dir.filePath("routes.json"), R"({ "routes": [
         { "path": "/big.bin", "generate": 100000 },
         { "path": "/manifest", "body": "[]", "contentType": "application/json", "setCookies": ["s=1; Path=/"] },
-        { "path": "/flaky", "generate": 10, "fault": { "status": 503 }, "faultyRequests": 1 }
+        { "path": "/flaky", "generate": 10, "fault": { "status": 503 }, "faultyRequests": 1 },
+        { "path": "/whole.bin", "generate": 100, "acceptRanges": false }
     ] })"));
     HttpServerProcess server;
     QVERIFY2(server.start({ "--config", dir.filePath("routes.json"), "--root", dir.filePath("root") }),
@@ -368,17 +509,42 @@ void TestHttpServer::programServesConfigRootAndRequestLog()
 
     runCurl({ "--request", "DELETE", server.url("/_requests").toString() });
     QCOMPARE(runCurl({ server.url("/_requests").toString() }), QByteArray("[]"));
+
+    QCOMPARE(runCurl({ "--range", "10-19", server.url("/big.bin").toString() }), GeneratedBody::expected(10, 10));
+    QCOMPARE(runCurl({ "--range", "10-19", server.url("/whole.bin").toString() }), GeneratedBody::expected(100));
+    const QJsonArray ranged = QJsonDocument::fromJson(runCurl({ server.url("/_requests").toString() })).array();
+    QCOMPARE(ranged.size(), 2);
+    QVERIFY(ranged.at(0).toObject().value("headers").toArray().contains(QJsonArray { "Range", "bytes=10-19" }));
+    QCOMPARE(ranged.at(0).toObject().value("status").toInt(), 206);
+    QCOMPARE(ranged.at(1).toObject().value("status").toInt(), 200);
 }
 
-void TestHttpServer::programRejectsBadConfig()
+void TestHttpServer::programRefusesToStart_data()
 {
+    QTest::addColumn<bool>("busyPort");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("complaint");
+
+    QTest::newRow("route without answer") << false << 2 << QByteArray("route /x has no answer");
+    // Not shared with the server already there, as a reused port would be.
+    QTest::newRow("port in use") << true << 1 << QByteArray("cannot listen: Address already in use");
+}
+
+void TestHttpServer::programRefusesToStart()
+{
+    QFETCH(bool, busyPort);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, complaint);
+
     QTemporaryDir dir;
     QVERIFY(TestSupport::writeFile(dir.filePath("routes.json"), R"({ "routes": [ { "path": "/x" } ] })"));
+    const QStringList arguments = busyPort ? QStringList { "--port", QString::number(mServer->port()) }
+                                           : QStringList { "--config", dir.filePath("routes.json") };
     QProcess process;
-    process.start(TestSupport::binDir() + "/velamaris-httpserver", { "--config", dir.filePath("routes.json") });
+    process.start(TestSupport::binDir() + "/velamaris-httpserver", arguments);
     QVERIFY(process.waitForFinished(kWait));
-    QCOMPARE(process.exitCode(), 2);
-    QVERIFY(process.readAllStandardError().contains("route /x has no answer"));
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY(process.readAllStandardError().contains(complaint));
     QVERIFY(process.readAllStandardOutput().isEmpty());
 }
 

@@ -12,6 +12,14 @@ qint64 ByteArrayBody::size() const
     return mData.size();
 }
 
+bool ByteArrayBody::seek(qint64 offset)
+{
+    if (offset < 0 || offset > mData.size())
+        return false;
+    mOffset = offset;
+    return true;
+}
+
 qint64 ByteArrayBody::read(char *data, qint64 maxSize)
 {
     const qint64 count = qMin(maxSize, mData.size() - mOffset);

@@ -11,6 +11,7 @@ public:
     explicit ByteArrayBody(const QByteArray &data);
 
     qint64 size() const override;
+    bool seek(qint64 offset) override;
     qint64 read(char *data, qint64 maxSize) override;
 
 private:

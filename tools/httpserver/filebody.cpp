@@ -17,6 +17,11 @@ qint64 FileBody::size() const
     return mSize;
 }
 
+bool FileBody::seek(qint64 offset)
+{
+    return mFile.isOpen() && offset >= 0 && offset <= mSize && mFile.seek(offset);
+}
+
 qint64 FileBody::read(char *data, qint64 maxSize)
 {
     if (!mFile.isOpen())

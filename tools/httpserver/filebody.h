@@ -13,6 +13,7 @@ public:
 
     bool isOpen() const;
     qint64 size() const override;
+    bool seek(qint64 offset) override;
     qint64 read(char *data, qint64 maxSize) override;
 
 private:

@@ -33,7 +33,7 @@ char GeneratedBody::byteAt(qint64 offset)
 QByteArray GeneratedBody::expected(qint64 size, qint64 offset)
 {
     GeneratedBody body(offset + size);
-    body.mOffset = offset;
+    body.seek(offset);
     QByteArray bytes(int(size), Qt::Uninitialized);
     body.read(bytes.data(), size);
     return bytes;
@@ -42,6 +42,14 @@ QByteArray GeneratedBody::expected(qint64 size, qint64 offset)
 qint64 GeneratedBody::size() const
 {
     return mSize;
+}
+
+bool GeneratedBody::seek(qint64 offset)
+{
+    if (offset < 0 || offset > mSize)
+        return false;
+    mOffset = offset;
+    return true;
 }
 
 qint64 GeneratedBody::read(char *data, qint64 maxSize)

@@ -17,6 +17,7 @@ public:
     static QByteArray expected(qint64 size, qint64 offset = 0);
 
     qint64 size() const override;
+    bool seek(qint64 offset) override;
     qint64 read(char *data, qint64 maxSize) override;
 
 private:

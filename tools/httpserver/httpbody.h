@@ -9,9 +9,11 @@ class HttpBody
 public:
     virtual ~HttpBody() = default;
 
-    // Total size in bytes; -1 when unknown (the connection then closes after
-    // the body instead of announcing a length).
+    // Total size in bytes.
     virtual qint64 size() const = 0;
+
+    // Moves to offset (for byte ranges); false when that is not possible.
+    virtual bool seek(qint64 offset) = 0;
 
     // Copies up to maxSize next bytes into data; returns the count, 0 at the
     // end, -1 on a read failure.

@@ -74,6 +74,7 @@ bool routeFromJson(const QJsonObject &object, const QDir &baseDir, HttpRoute *ro
         route->addHeader(it.key().toLatin1(), it.value().toString().toLatin1());
     for (const QJsonValue &cookie : object.value(QStringLiteral("setCookies")).toArray())
         route->addCookie(cookie.toString().toLatin1());
+    route->setAcceptsRanges(object.value(QStringLiteral("acceptRanges")).toBool(true));
     if (object.contains(QStringLiteral("fault"))) {
         route->setFaults(HttpFaults::fromJson(object.value(QStringLiteral("fault")).toObject()),
                          object.value(QStringLiteral("faultyRequests")).toInt(-1));

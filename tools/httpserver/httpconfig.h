@@ -21,8 +21,9 @@ class QJsonDocument;
 // generated pattern), "body" (text), "file", "root" (a folder, with
 // "prefix"), or just "status" (with "location" for a redirect). Optional:
 // "status" with a body, "contentType", "headers" (object), "setCookies",
-// "fault" (keys of HttpFaults) and "faultyRequests". Relative file names are
-// taken from baseDir.
+// "acceptRanges" (false: ignore "Range" headers), "fault" (keys of
+// HttpFaults) and "faultyRequests". Relative file names are taken from
+// baseDir.
 namespace HttpConfig {
 
 bool apply(HttpServer &server, const QJsonDocument &document, const QString &baseDir, QString *error);

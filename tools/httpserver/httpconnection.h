@@ -1,59 +1,48 @@
 #pragma once
 
-#include "httpfaults.h"
-#include "httprequest.h"
+#include "socketstream.h"
 
-#include <QByteArray>
-#include <QObject>
+#include <httplib.h>
 
+#include <atomic>
 #include <memory>
+#include <string>
 
-class HttpBody;
-class HttpServer;
-class QTcpSocket;
-class QTimer;
+class HttpExchange;
 
-// One client connection of HttpServer: reads requests one after the other
-// (keep-alive and pipelining), and streams each answer with back-pressure
-// (never more than a little over a megabyte waits in the socket), applying the
-// route's faults while it sends.
-class HttpConnection : public QObject
+// One accepted socket of the server: its stream, the answer being sent, and
+// the switch that cuts it from another thread.
+class HttpConnection
 {
-    Q_OBJECT
-
 public:
-    HttpConnection(QTcpSocket *socket, HttpServer *server);
-    ~HttpConnection() override;
+    HttpConnection(socket_t socket, int readTimeoutMs, int writeTimeoutMs);
+
+    // The connection served by the calling thread (one thread each).
+    static HttpConnection *current();
+    static void setCurrent(HttpConnection *connection);
+
+    SocketStream &stream() { return mStream; }
+
+    // Shuts the socket down, waking the thread that serves it; from any
+    // thread.
+    void cut();
+    bool isCut() const { return mCut; }
+
+    // Adjusts a request the library has read, before the library routes it.
+    void prepare(httplib::Request &request);
+    // Headers as the client sent them, without the library's additions.
+    httplib::Headers sentHeaders(const httplib::Request &request) const;
+
+    void setExchange(std::shared_ptr<HttpExchange> exchange) { mExchange = std::move(exchange); }
+    // The library is done with the request; ok when it reported success.
+    // False when the library answered it on its own, which it does only for
+    // requests it could not read.
+    bool finishExchange(bool ok);
 
 private:
-    void readRequestData();
-    void processInput();
-    void startResponse(const HttpRequest &request);
-    void refuseRequest(int status, const QByteArray &text);
-    void sendBody();
-    void pause(int milliseconds);
-    void resume();
-    void finishResponse();
-    void cutConnection();
-    void handleDisconnect();
-
-    QTcpSocket *mSocket;
-    HttpServer *mServer;
-    QTimer *mTimer;
-    QByteArray mInput;
-    QByteArray mChunk;
-    bool mResponding = false;
-    bool mCloseAfterResponse = false;
-    bool mContinueSent = false;
-    bool mClosing = false;
-
-    // The answer being sent.
-    std::shared_ptr<HttpBody> mBody;
-    qint64 mBodySize = 0;
-    qint64 mSent = 0;
-    HttpFaults mFaults;
-    bool mStallDone = false;
-    bool mPaused = false;
-    quint64 mRecordId = 0;
-    bool mRecorded = false;
+    socket_t mSocket;
+    SocketStream mStream;
+    std::atomic<bool> mCut { false };
+    std::shared_ptr<HttpExchange> mExchange;
+    std::string mHiddenContentType;
 };

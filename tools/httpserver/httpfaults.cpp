@@ -1,8 +1,45 @@
 #include "httpfaults.h"
 
+HttpFaults HttpFaults::answerStatus(int status)
+{
+    HttpFaults faults;
+    faults.status = status;
+    return faults;
+}
+
+HttpFaults HttpFaults::stallAfter(qint64 bytes, int milliseconds)
+{
+    HttpFaults faults;
+    faults.stallAfterBytes = bytes;
+    faults.stallMs = milliseconds;
+    return faults;
+}
+
+HttpFaults HttpFaults::closeAfter(qint64 bytes)
+{
+    HttpFaults faults;
+    faults.closeAfterBytes = bytes;
+    return faults;
+}
+
+HttpFaults HttpFaults::trickle(int bytes, int milliseconds)
+{
+    HttpFaults faults;
+    faults.trickleBytes = bytes;
+    faults.trickleMs = milliseconds;
+    return faults;
+}
+
+HttpFaults HttpFaults::wrongRange()
+{
+    HttpFaults faults;
+    faults.wrongContentRange = true;
+    return faults;
+}
+
 bool HttpFaults::isEmpty() const
 {
-    return status <= 0 && !stalls() && !closes() && !trickles();
+    return status <= 0 && !stalls() && !closes() && !trickles() && !wrongContentRange;
 }
 
 HttpFaults HttpFaults::fromJson(const QJsonObject &object)
@@ -14,5 +51,6 @@ HttpFaults HttpFaults::fromJson(const QJsonObject &object)
     faults.closeAfterBytes = qint64(object.value(QStringLiteral("closeAfterBytes")).toDouble(-1));
     faults.trickleBytes = object.value(QStringLiteral("trickleBytes")).toInt(0);
     faults.trickleMs = object.value(QStringLiteral("trickleMs")).toInt(0);
+    faults.wrongContentRange = object.value(QStringLiteral("wrongContentRange")).toBool(false);
     return faults;
 }

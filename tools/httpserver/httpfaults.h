@@ -19,6 +19,17 @@ struct HttpFaults
     // Send the body trickleBytes at a time, one piece every trickleMs.
     int trickleBytes = 0;
     int trickleMs = 0;
+    // Answer a range request with 206 and a Content-Range that names the
+    // whole body, while sending only the bytes asked for (for clients that
+    // must check where a resumed answer starts).
+    bool wrongContentRange = false;
+
+    // One fault each.
+    static HttpFaults answerStatus(int status);
+    static HttpFaults stallAfter(qint64 bytes, int milliseconds = -1);
+    static HttpFaults closeAfter(qint64 bytes);
+    static HttpFaults trickle(int bytes, int milliseconds);
+    static HttpFaults wrongRange();
 
     bool isEmpty() const;
     bool stalls() const { return stallAfterBytes >= 0; }
@@ -26,6 +37,6 @@ struct HttpFaults
     bool trickles() const { return trickleBytes > 0; }
 
     // Keys: "status", "stallAfterBytes", "stallMs", "closeAfterBytes",
-    // "trickleBytes", "trickleMs".
+    // "trickleBytes", "trickleMs", "wrongContentRange".
     static HttpFaults fromJson(const QJsonObject &object);
 };

@@ -2,38 +2,19 @@
 
 #include <QUrl>
 
-bool HttpRequest::parseHead(const QByteArray &head)
+HttpRequest::HttpRequest(const QByteArray &method, const QByteArray &target, const QByteArray &version,
+                         const QList<Header> &headers, const QByteArray &body)
+    : mMethod(method)
+    , mTarget(target)
+    , mVersion(version)
+    , mHeaders(headers)
+    , mBody(body)
 {
-    const QList<QByteArray> lines = head.split('\n');
-    if (lines.isEmpty())
-        return false;
-
-    const QList<QByteArray> parts = lines.first().trimmed().split(' ');
-    if (parts.size() != 3 || parts.at(0).isEmpty() || !parts.at(1).startsWith('/')
-        || !parts.at(2).startsWith("HTTP/1.")) {
-        return false;
-    }
-    mMethod = parts.at(0);
-    mTarget = parts.at(1);
-    mVersion = parts.at(2);
-
     const QUrl url = QUrl::fromEncoded(mTarget, QUrl::StrictMode);
-    if (!url.isValid())
-        return false;
-    mPath = url.path(QUrl::FullyDecoded);
-    mQuery = QUrlQuery(url);
-
-    mHeaders.clear();
-    for (int i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines.at(i).trimmed();
-        if (line.isEmpty())
-            continue;
-        const int colon = line.indexOf(':');
-        if (colon <= 0)
-            return false;
-        mHeaders.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
+    if (mTarget.startsWith('/') && url.isValid()) {
+        mPath = url.path(QUrl::FullyDecoded);
+        mQuery = QUrlQuery(url);
     }
-    return true;
 }
 
 QByteArray HttpRequest::requestLine() const
@@ -82,22 +63,4 @@ QByteArray HttpRequest::cookie(const QByteArray &name) const
             return cookie.second;
     }
     return QByteArray();
-}
-
-qint64 HttpRequest::contentLength() const
-{
-    const QByteArray value = header("Content-Length");
-    if (value.isNull())
-        return 0;
-    bool ok = false;
-    const qint64 length = value.toLongLong(&ok);
-    return ok && length >= 0 ? length : -1;
-}
-
-bool HttpRequest::wantsKeepAlive() const
-{
-    const QByteArray connection = header("Connection").toLower();
-    if (mVersion == "HTTP/1.0")
-        return connection.contains("keep-alive");
-    return !connection.contains("close");
 }

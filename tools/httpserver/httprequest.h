@@ -12,9 +12,12 @@ class HttpRequest
 public:
     using Header = QPair<QByteArray, QByteArray>;
 
-    // Parses the request line and header lines (everything before the empty
-    // line, without it). False on malformed input.
-    bool parseHead(const QByteArray &head);
+    HttpRequest() = default;
+    HttpRequest(const QByteArray &method, const QByteArray &target, const QByteArray &version,
+                const QList<Header> &headers, const QByteArray &body = QByteArray());
+
+    // False when the target is not a path (with an optional query).
+    bool isValid() const { return !mPath.isNull(); }
 
     QByteArray method() const { return mMethod; }
     // The request target as sent, e.g. "/files/a.bin?x=1".
@@ -25,7 +28,7 @@ public:
     QString path() const { return mPath; }
     QUrlQuery query() const { return mQuery; }
 
-    // Headers in arrival order, names as sent.
+    // Headers sorted by name (repeated ones in arrival order), names as sent.
     QList<Header> headers() const { return mHeaders; }
     // Value of the first header with this name (letter case ignored), or a
     // null array.
@@ -35,13 +38,8 @@ public:
     QList<Header> cookies() const;
     QByteArray cookie(const QByteArray &name) const;
 
-    // Declared body length; 0 without a Content-Length header, -1 when the
-    // header is not a number.
-    qint64 contentLength() const;
-    bool wantsKeepAlive() const;
-
+    // The body as sent (form data included, not taken apart).
     QByteArray body() const { return mBody; }
-    void setBody(const QByteArray &body) { mBody = body; }
 
 private:
     QByteArray mMethod;

@@ -44,7 +44,7 @@ public:
 
     std::shared_ptr<HttpBody> body() const { return mBody; }
     void setBody(std::shared_ptr<HttpBody> body) { mBody = std::move(body); }
-    // Size of the body, 0 without one, -1 when unknown.
+    // Size of the body, 0 without one.
     qint64 bodySize() const;
 
 private:

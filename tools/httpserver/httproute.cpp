@@ -96,6 +96,12 @@ HttpRoute &HttpRoute::setRecorded(bool recorded)
     return *this;
 }
 
+HttpRoute &HttpRoute::setAcceptsRanges(bool accepts)
+{
+    mAcceptsRanges = accepts;
+    return *this;
+}
+
 bool HttpRoute::matches(const QString &requestPath) const
 {
     return mPrefix ? requestPath.startsWith(mPath) : requestPath == mPath;

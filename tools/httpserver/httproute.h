@@ -45,10 +45,14 @@ public:
     HttpRoute &addHeader(const QByteArray &name, const QByteArray &value);
     // Requests of unrecorded routes do not appear in the request log.
     HttpRoute &setRecorded(bool recorded);
+    // With false, "Range" headers are ignored and the whole body comes with
+    // 200, like from a server without range support.
+    HttpRoute &setAcceptsRanges(bool accepts);
 
     QString path() const { return mPath; }
     bool isPrefix() const { return mPrefix; }
     bool isRecorded() const { return mRecorded; }
+    bool acceptsRanges() const { return mAcceptsRanges; }
     bool matches(const QString &requestPath) const;
 
     // The answer to the request that is the requestIndex-th (from 0) this
@@ -62,6 +66,7 @@ private:
     QString mPath;
     bool mPrefix = false;
     bool mRecorded = true;
+    bool mAcceptsRanges = true;
     Handler mHandler;
     HttpFaults mFaults;
     int mFaultyRequests = -1;

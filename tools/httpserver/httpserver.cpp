@@ -1,51 +1,92 @@
 #include "httpserver.h"
 
-#include "httpconnection.h"
+#include "byterange.h"
+#include "bytearraybody.h"
+#include "httpservercore.h"
 
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 namespace {
+
 const QString kRequestsPath = QStringLiteral("/_requests");
+
+// Serves the range a request asks of a whole body, or refuses it.
+void applyRange(const HttpRequest &request, bool wrongContentRange, HttpAnswer *answer)
+{
+    HttpResponse &response = answer->response;
+    const qint64 size = response.bodySize();
+    const ByteRange range = ByteRange::fromHeader(request.header("Range"), size);
+    const QByteArray total = '/' + QByteArray::number(size);
+    if (range.kind == ByteRange::Kind::Unsatisfiable) {
+        const QByteArray text = "range not satisfiable\n";
+        response.setStatus(416);
+        response.setHeader("Content-Type", "text/plain; charset=utf-8");
+        response.setHeader("Content-Range", "bytes *" + total);
+        response.setBody(std::make_shared<ByteArrayBody>(text));
+        answer->bodyLength = text.size();
+        return;
+    }
+    if (range.kind != ByteRange::Kind::Partial || !response.body()->seek(range.first))
+        return;
+    response.setStatus(206);
+    const qint64 first = wrongContentRange ? 0 : range.first;
+    const qint64 last = wrongContentRange ? size - 1 : range.last;
+    response.setHeader("Content-Range",
+                       "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last) + total);
+    answer->bodyLength = range.length();
 }
+
+} // namespace
 
 HttpServer::HttpServer(QObject *parent)
     : QObject(parent)
-    , mTcpServer(new QTcpServer(this))
 {
-    connect(mTcpServer, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
 }
 
-HttpServer::~HttpServer() = default;
+HttpServer::~HttpServer()
+{
+    close();
+}
 
 bool HttpServer::listen(quint16 port)
 {
-    if (!mTcpServer->listen(QHostAddress::LocalHost, port))
-        return false;
     QMutexLocker locker(&mMutex);
-    mPort = mTcpServer->serverPort();
+    if (mCore)
+        return false;
+    auto core = std::make_unique<HttpServerCore>(*this);
+    if (!core->start(port)) {
+        mError = core->errorString();
+        return false;
+    }
+    mPort = core->port();
+    mCore = std::move(core);
     return true;
 }
 
 void HttpServer::close()
 {
-    mTcpServer->close();
-    dropConnections();
+    std::unique_ptr<HttpServerCore> core;
+    {
+        QMutexLocker locker(&mMutex);
+        core = std::move(mCore);
+    }
+    // Outside the lock: this waits for the connections, whose handlers
+    // record their requests.
+    core.reset();
 }
 
 void HttpServer::dropConnections()
 {
-    const QList<HttpConnection *> connections = findChildren<HttpConnection *>(QString(), Qt::FindDirectChildrenOnly);
-    qDeleteAll(connections);
+    QMutexLocker locker(&mMutex);
+    if (mCore)
+        mCore->dropConnections();
 }
 
 QString HttpServer::errorString() const
 {
-    return mTcpServer->errorString();
+    return mError;
 }
 
 quint16 HttpServer::port() const
@@ -120,17 +161,12 @@ void HttpServer::clearRequests()
     mRecords.clear();
 }
 
-void HttpServer::acceptConnections()
+HttpAnswer HttpServer::dispatch(const HttpRequest &request)
 {
-    while (QTcpSocket *socket = mTcpServer->nextPendingConnection())
-        new HttpConnection(socket, this);
-}
-
-HttpServer::Dispatch HttpServer::dispatch(const HttpRequest &request)
-{
-    Dispatch result;
+    HttpAnswer result;
     if (request.path() == kRequestsPath) {
         result.response = answerInternal(request);
+        result.bodyLength = result.response.bodySize();
         return result;
     }
 
@@ -175,6 +211,12 @@ HttpServer::Dispatch HttpServer::dispatch(const HttpRequest &request)
         result.response = route.respond(request, requestIndex, &result.faults);
     else
         result.response = HttpResponse::notFound();
+    result.bodyLength = result.response.bodySize();
+    if (found && result.response.status() == 200 && result.bodyLength > 0) {
+        result.response.setHeader("Accept-Ranges", route.acceptsRanges() ? "bytes" : "none");
+        if (route.acceptsRanges() && request.hasHeader("Range"))
+            applyRange(request, result.faults.wrongContentRange, &result);
+    }
 
     if (result.recorded) {
         const int status = result.response.status();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "httpanswer.h"
 #include "httpfaults.h"
 #include "httproute.h"
 #include "recordedrequest.h"
@@ -10,20 +11,24 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
-class HttpConnection;
-class QTcpServer;
+class HttpServerCore;
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests, demos and benchmarks.
+// A small HTTP/1.1 server on 127.0.0.1 for tests, demos and benchmarks,
+// built on cpp-httplib.
 //
 // Routes map paths (or path prefixes) to handlers; fault switches make the
 // answers misbehave; every request is recorded so that a test can check what
-// a client sent. GET /_requests returns the record as JSON (DELETE clears it)
-// for clients in another process. Unknown paths get 404.
+// a client sent. Bodies of known size are served in byte ranges ("Range",
+// 206) unless a route says otherwise. GET /_requests returns the record as
+// JSON (DELETE clears it) for clients in another process. Unknown paths get
+// 404.
 //
-// The server object and its connections live in one thread (listen() and
-// close() are called there); routes, the request log and port() may be used
-// from any thread.
+// The server answers from threads of its own, one per connection, so
+// handlers must be thread-safe. listen() and close() are called from one
+// thread at a time; routes, the record, port() and dropConnections() may be
+// used from any thread.
 class HttpServer : public QObject
 {
     Q_OBJECT
@@ -56,7 +61,8 @@ public:
     void clearRequests();
 
 private:
-    friend class HttpConnection;
+    friend class HttpServerCore;
+    friend class HttpExchange;
 
     struct RouteEntry
     {
@@ -64,22 +70,14 @@ private:
         int hits = 0;
     };
 
-    struct Dispatch
-    {
-        HttpResponse response;
-        HttpFaults faults;
-        quint64 recordId = 0;
-        bool recorded = false;
-    };
-
-    void acceptConnections();
     // Finds the route, records the request and builds the answer.
-    Dispatch dispatch(const HttpRequest &request);
+    HttpAnswer dispatch(const HttpRequest &request);
     HttpResponse answerInternal(const HttpRequest &request);
     void updateRecord(quint64 id, const std::function<void(RecordedRequest &)> &change);
     quint64 nextEventOrder();
 
-    QTcpServer *mTcpServer;
+    std::unique_ptr<HttpServerCore> mCore;
+    QString mError;
     mutable QMutex mMutex;
     quint16 mPort = 0;
     QList<RouteEntry> mRoutes;
