@@ -191,6 +191,9 @@ void SondrakTest::wrongArgumentsPrintUsage_data()
     QTest::newRow("no number") << QStringList { "a.slg", "out", "-minNPoint", "abc" };
     QTest::newRow("empty number") << QStringList { "a.slg", "out", "-minNPoint", "" };
     QTest::newRow("five") << QStringList { "a.slg", "out", "-minNPoint", "5", "x" };
+    QTest::newRow("empty destination") << QStringList { "a.slg", "" };
+    QTest::newRow("empty destination with -minNPoint") << QStringList { "a.slg", "", "-minNPoint", "5" };
+    QTest::newRow("empty -csv destination") << QStringList { "-csv", "a.stk", "" };
 }
 
 void SondrakTest::wrongArgumentsPrintUsage()
