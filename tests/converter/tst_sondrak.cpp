@@ -10,6 +10,8 @@
 #include <cmath>
 #include <ctime>
 
+#include <unistd.h>
+
 namespace {
 
 const char *const kTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
@@ -98,6 +100,8 @@ private slots:
     void fullTemporaryFolderFailsCleanly();
     void fullDestinationFailsCleanly();
     void csvMode();
+    void csvOutputIsNeverItsSource_data();
+    void csvOutputIsNeverItsSource();
     void debugChannelIsSilentUnlessAsked();
     void realSampleConverts();
     void synthesizedSlgSurvivesRoundTrip();
@@ -108,6 +112,8 @@ private:
     QString source(const QString &name = QStringLiteral("Log 1.slg"));
     void prepareDump(const QByteArray &dump);
     QString onlyArchive() const;
+    // Converts source() with the prepared dump; the .stk file inside the archive.
+    QByteArray convertedTrack(int minimumPoints);
     bool nothingLeftBehind() const;
 
     QTemporaryDir *mDir = nullptr;
@@ -170,6 +176,13 @@ QString SondrakTest::onlyArchive() const
 {
     const QStringList entries = TestSupport::folderEntries(mOut);
     return entries.size() == 1 ? entries.first() : QString();
+}
+
+QByteArray SondrakTest::convertedTrack(int minimumPoints)
+{
+    if (sondrak({ source(), mOut, "-minNPoint", QString::number(minimumPoints) }).exitCode != 0)
+        return QByteArray();
+    return TestSupport::runChild("unzip", { "-p", mOut + "/" + onlyArchive() }).standardOutput;
 }
 
 bool SondrakTest::nothingLeftBehind() const
@@ -427,10 +440,8 @@ void SondrakTest::fullDestinationFailsCleanly()
 void SondrakTest::csvMode()
 {
     prepareDump(kHeader + "\n" + dumpLine(true, "10", true, -5, 6, true, 700));
-    QCOMPARE(sondrak({ source(), mOut, "-minNPoint", "1" }).exitCode, 0);
-    const QString archive = mOut + "/" + onlyArchive();
     const QString stk = mDir->filePath("track.stk");
-    QVERIFY(TestSupport::writeFile(stk, TestSupport::runChild("unzip", { "-p", archive }).standardOutput));
+    QVERIFY(TestSupport::writeFile(stk, convertedTrack(1)));
 
     const QString csvFolder = mDir->filePath("csv");
     QVERIFY(QDir().mkpath(csvFolder));
@@ -449,12 +460,49 @@ void SondrakTest::csvMode()
     QCOMPARE(sondrak({ "-csv", mDir->filePath("missing.stk"), csvFolder }).exitCode, 100);
 }
 
+void SondrakTest::csvOutputIsNeverItsSource_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("the track's own folder") << "track" << QString() << 100;
+    QTest::newRow("the track's folder by another path") << "track/../track/." << QString() << 100;
+    QTest::newRow("a symbolic link to the track") << "links" << "symbolic" << 100;
+    QTest::newRow("a hard link to the track") << "links" << "hard" << 100;
+    QTest::newRow("another folder") << "links" << QString() << 0;
+}
+
+void SondrakTest::csvOutputIsNeverItsSource()
+{
+    QFETCH(QString, destination);
+    QFETCH(QString, link);
+    QFETCH(int, exitCode);
+
+    // A track file that happens to be named t.csv.
+    const QString track = mDir->filePath("track/t.csv");
+    const QByteArray content = convertedTrack(100);
+    QCOMPARE(content.size(), 372 + 100 * 20);
+    QVERIFY(TestSupport::writeFile(track, content));
+    QVERIFY(QDir().mkpath(mDir->filePath("links")));
+    const QString linked = mDir->filePath("links/t.csv");
+    if (link == "symbolic")
+        QVERIFY(QFile::link(track, linked));
+    else if (link == "hard")
+        QCOMPARE(::link(QFile::encodeName(track).constData(), QFile::encodeName(linked).constData()), 0);
+
+    const TestSupport::ChildResult result = sondrak({ "-csv", track, mDir->filePath(destination) });
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(TestSupport::readFile(track), content);
+    if (exitCode == 0)
+        QCOMPARE(TestSupport::readLines(linked).size(), 8 + 100);
+}
+
 void SondrakTest::debugChannelIsSilentUnlessAsked()
 {
     prepareDump(dumpOf(2));
-    QCOMPARE(sondrak({ source(), mOut, "-minNPoint", "1" }).exitCode, 0);
     const QString stk = mDir->filePath("track.stk");
-    QByteArray data = TestSupport::runChild("unzip", { "-p", mOut + "/" + onlyArchive() }).standardOutput;
+    QByteArray data = convertedTrack(1);
     data.append('\0');
     QVERIFY(TestSupport::writeFile(stk, data));
 

@@ -3,13 +3,13 @@
 #include "dumpwriter.h"
 #include "exitstatus.h"
 #include "littleendian.h"
+#include "platform.h"
 #include "sl2decoder.h"
 #include "slgdecoder.h"
 #include "stkdecoder.h"
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace sondump {
 
@@ -35,14 +35,6 @@ InputKind detect(const unsigned char *start, std::size_t length)
     default:
         return InputKind::Unknown;
     }
-}
-
-bool sameFile(const std::string &a, const std::string &b)
-{
-    struct stat first;
-    struct stat second;
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
-        && first.st_ino == second.st_ino;
 }
 
 } // namespace
@@ -95,7 +87,7 @@ int SonarDump::dump(FILE *in, FILE *out, std::string &message)
 
 int SonarDump::run(const std::string &inputPath, const std::string &outputPath, std::string &message)
 {
-    if (sameFile(inputPath, outputPath)) {
+    if (Platform::sameFile(inputPath, outputPath)) {
         message = "the input and the output are the same file";
         return UsageError;
     }
