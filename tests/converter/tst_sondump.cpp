@@ -1,3 +1,4 @@
+#include "dumpwriter.h"
 #include "exitstatus.h"
 #include "sonardump.h"
 #include "stkwriter.h"
@@ -31,16 +32,17 @@ struct Decoded
 Decoded decode(const QByteArray &input)
 {
     Decoded result;
-    QByteArray copy = input.isEmpty() ? QByteArray(1, '\0') : input;
-    FILE *in = fmemopen(copy.data(), size_t(input.isEmpty() ? 0 : input.size()), "rb");
     char *outBuffer = nullptr;
     size_t outSize = 0;
     FILE *out = open_memstream(&outBuffer, &outSize);
-    if (!in || !out)
+    if (!out)
         return result;
     std::string message;
-    result.status = sondump::SonarDump::dump(in, out, message);
-    std::fclose(in);
+    {
+        sondump::DumpWriter writer(out);
+        result.status = sondump::SonarDump::dump(reinterpret_cast<const unsigned char *>(input.constData()),
+                                                 size_t(input.size()), writer, message);
+    }
     std::fclose(out);
     result.message = QString::fromStdString(message);
     const QByteArray text(outBuffer, int(outSize));
@@ -540,21 +542,25 @@ void SondumpTest::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<bool>("outputCreated");
 
     const QString dir = QStringLiteral("@DIR@");
-    QTest::newRow("no arguments") << QStringList() << 1 << "Usage: Sondump <input" << false;
-    QTest::newRow("three arguments") << QStringList { "a", "b", "c" } << 1 << "Usage: Sondump <input" << false;
+    QTest::newRow("log dumped") << QStringList { dir + "/log.slg", dir + "/out.txt" } << 0 << QString();
+    QTest::newRow("no arguments") << QStringList() << 1 << "Usage: Sondump <input";
+    QTest::newRow("three arguments") << QStringList { "a", "b", "c" } << 1 << "Usage: Sondump <input";
     QTest::newRow("missing input") << QStringList { dir + "/missing.slg", dir + "/out.txt" } << 2
-                                   << "Sondump: @DIR@/missing.slg: No such file" << true;
+                                   << "Sondump: @DIR@/missing.slg: No such file";
+    QTest::newRow("input is a folder") << QStringList { dir + "/folder", dir + "/out.txt" } << 2
+                                       << "Sondump: @DIR@/folder: Is a directory";
     QTest::newRow("output folder missing") << QStringList { dir + "/log.slg", dir + "/no/out.txt" } << 2
-                                           << "Sondump: @DIR@/log.slg: @DIR@/no/out.txt: No such file" << false;
+                                           << "Sondump: @DIR@/log.slg: @DIR@/no/out.txt: No such file";
+    QTest::newRow("output is a folder") << QStringList { dir + "/log.slg", dir + "/folder" } << 2
+                                        << "Sondump: @DIR@/log.slg: @DIR@/folder: Is a directory";
     QTest::newRow("output is the input") << QStringList { dir + "/log.slg", dir + "/./log.slg" } << 1
-                                         << "Sondump: @DIR@/log.slg: the input and the output are the same file" << false;
+                                         << "Sondump: @DIR@/log.slg: the input and the output are the same file";
     QTest::newRow("unknown input") << QStringList { dir + "/text.txt", dir + "/out.txt" } << 3
-                                   << "Sondump: @DIR@/text.txt: not a sonar log or track" << true;
+                                   << "Sondump: @DIR@/text.txt: not a sonar log or track";
     QTest::newRow("undecodable record") << QStringList { dir + "/bad.slg", dir + "/out.txt" } << 4
-                                        << "Sondump: @DIR@/bad.slg: record 1 at offset 1210" << true;
+                                        << "Sondump: @DIR@/bad.slg: record 1 at offset 1210";
 }
 
 void SondumpTest::commandLine()
@@ -562,15 +568,15 @@ void SondumpTest::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
-    QFETCH(bool, outputCreated);
 
     QVector<SyntheticSlg::Record> records { SyntheticSlg::typical(0), SyntheticSlg::typical(1) };
     QVERIFY(TestSupport::writeFile(mDir->filePath("log.slg"), SyntheticSlg::log(records, 1200)));
     records[1].sampleCountError = 2;
     QVERIFY(TestSupport::writeFile(mDir->filePath("bad.slg"), SyntheticSlg::log(records, 1200)));
     QVERIFY(TestSupport::writeFile(mDir->filePath("text.txt"), "just text"));
-    // An earlier run's output never survives.
-    QVERIFY(TestSupport::writeFile(mDir->filePath("out.txt"), "stale"));
+    QVERIFY(QDir().mkpath(mDir->filePath("folder")));
+    QVERIFY(TestSupport::writeFile(mDir->filePath("out.txt"), "an earlier run's text"));
+    const QStringList entries = TestSupport::folderEntries(mDir->path());
 
     for (QString &argument : arguments)
         argument.replace("@DIR@", mDir->path());
@@ -578,13 +584,18 @@ void SondumpTest::commandLine()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(QString::fromLocal8Bit(run.standardError).startsWith(QString(error).replace("@DIR@", mDir->path())),
              run.standardError);
+    QCOMPARE(run.standardError.isEmpty(), error.isEmpty());
     QVERIFY(run.standardOutput.isEmpty());
     QCOMPARE(TestSupport::readFile(mDir->filePath("log.slg")).size(), 10 + 2 * 1200);
-    if (outputCreated) {
-        const QByteArray out = TestSupport::readFile(mDir->filePath("out.txt"));
-        QVERIFY(!out.contains("stale"));
-        if (exitCode == 4)
-            QCOMPARE(out.count('\n'), 2); // header and the good record
+    // The output is replaced only by a whole dump, and no temporary file stays.
+    QCOMPARE(TestSupport::folderEntries(mDir->path()), entries);
+    QVERIFY(TestSupport::folderEntries(mDir->filePath("folder")).isEmpty());
+    const QStringList out = TestSupport::readLines(mDir->filePath("out.txt"));
+    if (exitCode == 0) {
+        QCOMPARE(out.size(), 3);
+        QCOMPARE(out[0].toLatin1(), kHeader);
+    } else {
+        QCOMPARE(out, QStringList { "an earlier run's text" });
     }
 }
 

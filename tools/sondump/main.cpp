@@ -2,7 +2,6 @@
 #include "sonardump.h"
 
 #include <cstdio>
-#include <string>
 
 int main(int argc, char **argv)
 {
@@ -10,9 +9,9 @@ int main(int argc, char **argv)
         std::fputs("Usage: Sondump <input log, .zip or .stk> <output text file>\n", stderr);
         return sondump::UsageError;
     }
-    std::string message;
-    const int status = sondump::SonarDump::run(argv[1], argv[2], message);
+    sondump::DumpReport report;
+    const int status = sondump::SonarDump::run(argv[1], argv[2], report);
     if (status != sondump::Success)
-        std::fprintf(stderr, "Sondump: %s: %s\n", argv[1], message.c_str());
+        std::fprintf(stderr, "Sondump: %s: %s\n", argv[1], report.message.c_str());
     return status;
 }

@@ -3,8 +3,6 @@
 #include "exitstatus.h"
 #include "littleendian.h"
 
-#include <vector>
-
 using namespace LittleEndian;
 
 namespace sondump {
@@ -60,27 +58,16 @@ DumpRow Sl2Decoder::rowFromFrameHeader(const unsigned char *frame)
     return row;
 }
 
-int Sl2Decoder::decode(FILE *in, DumpWriter &out, std::string &message)
+int Sl2Decoder::decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    unsigned char header[kFileHeaderSize];
-    if (std::fread(header, 1, sizeof header, in) != sizeof header) {
-        message = std::ferror(in) ? "cannot read the file" : "the file ends inside its 8-byte header";
-        return std::ferror(in) ? FileError : Undecodable;
+    if (size < kFileHeaderSize) {
+        message = "the file ends inside its 8-byte header";
+        return Undecodable;
     }
-
     out.writeHeader();
-    unsigned char frame[kFrameHeaderSize];
-    std::vector<unsigned char> echo(65536);
-    uint64_t offset = kFileHeaderSize;
-    for (uint64_t index = 0;; ++index) {
-        const std::size_t got = std::fread(frame, 1, sizeof frame, in);
-        if (got < sizeof frame) {
-            if (std::ferror(in)) {
-                message = "cannot read frame " + std::to_string(index);
-                return FileError;
-            }
-            return Success; // the end, possibly inside a frame never finished
-        }
+    uint64_t index = 0;
+    for (std::size_t offset = kFileHeaderSize; size - offset >= kFrameHeaderSize; ++index) {
+        const unsigned char *frame = data + offset;
         const unsigned frameSize = getU16(frame + FrameSize);
         const unsigned echoBytes = getU16(frame + EchoByteCount);
         const std::string where = "frame " + std::to_string(index) + " at offset " + std::to_string(offset) + ": ";
@@ -93,17 +80,12 @@ int Sl2Decoder::decode(FILE *in, DumpWriter &out, std::string &message)
                 + std::to_string(frameSize);
             return Undecodable;
         }
-        const std::size_t rest = frameSize - kFrameHeaderSize;
-        if (std::fread(echo.data(), 1, rest, in) != rest) {
-            if (std::ferror(in)) {
-                message = "cannot read frame " + std::to_string(index);
-                return FileError;
-            }
-            return Success;
-        }
+        if (size - offset < frameSize)
+            break; // a frame never finished
         out.write(rowFromFrameHeader(frame));
         offset += frameSize;
     }
+    return Success;
 }
 
 } // namespace sondump

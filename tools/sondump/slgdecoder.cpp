@@ -4,7 +4,6 @@
 #include "littleendian.h"
 
 #include <cstdio>
-#include <vector>
 
 using namespace LittleEndian;
 
@@ -19,63 +18,54 @@ std::string hex16(unsigned value)
     return text;
 }
 
-// Walks the packed fields of a record, refusing to step into the sample
-// count at the end of the block.
+// Reads the packed fields of a record one after the other; the caller has
+// checked that they fit.
 class FieldCursor
 {
 public:
-    FieldCursor(const unsigned char *record, unsigned limit)
-        : mRecord(record)
-        , mLimit(limit)
+    explicit FieldCursor(const unsigned char *field)
+        : mField(field)
     {
     }
 
-    bool take(unsigned size, const unsigned char *&field)
-    {
-        if (mOffset + size > mLimit) {
-            mOverrun = true;
-            return false;
-        }
-        field = mRecord + mOffset;
-        mOffset += size;
-        return true;
-    }
-
-    float real()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getF32(field) : 0.0f;
-    }
-
-    int32_t integer()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getI32(field) : 0;
-    }
-
-    uint32_t unsignedInteger()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getU32(field) : 0;
-    }
-
-    void skip(unsigned size)
-    {
-        const unsigned char *field = nullptr;
-        take(size, field);
-    }
-
-    unsigned offset() const { return mOffset; }
-    bool overrun() const { return mOverrun; }
+    float real() { return getF32(take(4)); }
+    int32_t integer() { return getI32(take(4)); }
+    uint32_t unsignedInteger() { return getU32(take(4)); }
+    void skip(unsigned size) { take(size); }
 
 private:
-    const unsigned char *mRecord;
-    unsigned mLimit;
-    unsigned mOffset = 0;
-    bool mOverrun = false;
+    const unsigned char *take(unsigned size)
+    {
+        const unsigned char *field = mField;
+        mField += size;
+        return field;
+    }
+
+    const unsigned char *mField;
 };
 
 } // namespace
+
+unsigned SlgDecoder::fieldsLength(uint16_t flags)
+{
+    // The optional fields in file order, after the flag word, lower limit
+    // and depth.
+    static const struct {
+        uint16_t flag;
+        unsigned size;
+    } optional[] = {
+        { UpperLimitPresent, 4 }, { WaterTempValid, 4 }, { WaterSpeedValid, 4 }, { PositionValid, 8 },
+        { SurfaceValid, 4 },      { TopOfBottomValid, 4 }, { Temp2Valid, 4 },    { Temp3Valid, 4 },
+        { UnknownA, 4 },          { UnknownB, 8 },       { TimeValid, 4 },       { SpeedTrackValid, 8 },
+        { AltitudeValid, 4 },
+    };
+    unsigned length = 2 + 4 + 4;
+    for (const auto &field : optional) {
+        if (flags & field.flag)
+            length += field.size;
+    }
+    return length;
+}
 
 bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, DumpRow &row, std::string &reason)
 {
@@ -85,10 +75,21 @@ bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, D
         return false;
     }
     const uint16_t flags = getU16(record);
-    // Everything up to the 2-byte sample count at the end of the fields.
-    FieldCursor cursor(record, blockSize - 2);
-    cursor.skip(2);
+    const unsigned countOffset = fieldsLength(flags);
+    if (countOffset + 2 > blockSize) {
+        reason = "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
+            + " bytes";
+        return false;
+    }
+    const unsigned sampleCount = getU16(record + countOffset);
+    const unsigned expected = blockSize - (countOffset + 2);
+    if (sampleCount != expected) {
+        reason = "sample count " + std::to_string(sampleCount) + " where the block leaves " + std::to_string(expected)
+            + " (flag word " + hex16(flags) + " not understood)";
+        return false;
+    }
 
+    FieldCursor cursor(record + 2);
     row.lowerLimit = cursor.real();
     row.depth = cursor.real();
     row.depthValid = (flags & DepthNotValid) == 0;
@@ -134,58 +135,34 @@ bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, D
     if (row.altitudeValid)
         row.altitude = cursor.real();
     row.columnIs50kHz = (flags & Column50kHz) != 0;
-
-    if (cursor.overrun()) {
-        reason = "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
-            + " bytes";
-        return false;
-    }
-    const unsigned countOffset = cursor.offset();
-    const unsigned sampleCount = getU16(record + countOffset);
-    const unsigned expected = blockSize - (countOffset + 2);
-    if (sampleCount != expected) {
-        reason = "sample count " + std::to_string(sampleCount) + " where the block leaves " + std::to_string(expected)
-            + " (flag word " + hex16(flags) + " not understood)";
-        return false;
-    }
     return true;
 }
 
-int SlgDecoder::decode(FILE *in, DumpWriter &out, std::string &message)
+int SlgDecoder::decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    unsigned char header[kFileHeaderSize];
-    if (std::fread(header, 1, sizeof header, in) != sizeof header) {
-        message = std::ferror(in) ? "cannot read the file" : "the file ends inside its 10-byte header";
-        return std::ferror(in) ? FileError : Undecodable;
+    if (size < kFileHeaderSize) {
+        message = "the file ends inside its 10-byte header";
+        return Undecodable;
     }
-    const unsigned blockSize = getU16(header + 4);
+    const unsigned blockSize = getU16(data + 4);
     if (blockSize < kSmallestRecord) {
         message = "block size " + std::to_string(blockSize) + " is smaller than the smallest record ("
             + std::to_string(kSmallestRecord) + " bytes)";
         return Undecodable;
     }
-
     out.writeHeader();
-    std::vector<unsigned char> block(blockSize);
     DumpRow row;
-    for (uint64_t index = 0;; ++index) {
-        const std::size_t got = std::fread(block.data(), 1, blockSize, in);
-        if (got < blockSize) {
-            if (std::ferror(in)) {
-                message = "cannot read record " + std::to_string(index);
-                return FileError;
-            }
-            // The end of the file; a record cut short there was never finished.
-            return Success;
-        }
+    uint64_t index = 0;
+    for (std::size_t offset = kFileHeaderSize; size - offset >= blockSize; offset += blockSize, ++index) {
         std::string reason;
-        if (!decodeRecord(block.data(), blockSize, row, reason)) {
-            message = "record " + std::to_string(index) + " at offset "
-                + std::to_string(kFileHeaderSize + index * blockSize) + ": " + reason;
+        if (!decodeRecord(data + offset, blockSize, row, reason)) {
+            message = "record " + std::to_string(index) + " at offset " + std::to_string(offset) + ": " + reason;
             return Undecodable;
         }
         out.write(row);
     }
+    // The end of the data; a record cut short there was never finished.
+    return Success;
 }
 
 } // namespace sondump
