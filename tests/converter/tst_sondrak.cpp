@@ -105,6 +105,8 @@ private slots:
     void debugChannelIsSilentUnlessAsked();
     void realSampleConverts();
     void synthesizedSlgSurvivesRoundTrip();
+    void damagedLogGivesNoShortTrack_data();
+    void damagedLogGivesNoShortTrack();
 
 private:
     TestSupport::ChildResult sondrak(const QStringList &arguments,
@@ -596,6 +598,64 @@ void SondrakTest::synthesizedSlgSurvivesRoundTrip()
         QCOMPARE(fields[20], QString(hasTime ? "T" : "F"));
         QCOMPARE(fields[21].toUInt(), hasTime ? record.timeOffset : 0u);
     }
+}
+
+void SondrakTest::damagedLogGivesNoShortTrack_data()
+{
+    QTest::addColumn<int>("firstDamaged");
+    QTest::addColumn<int>("lastDamaged");
+    QTest::addColumn<int>("exitCode");
+
+    // The dump tool passes over the damaged record; the track lacks only it.
+    QTest::newRow("one damaged record in the middle") << 60 << 60 << 0;
+    // Nothing after record 60 can be decoded: half a track is no track.
+    QTest::newRow("records not understood from the middle on") << 60 << 119 << 100;
+}
+
+void SondrakTest::damagedLogGivesNoShortTrack()
+{
+    QFETCH(int, firstDamaged);
+    QFETCH(int, lastDamaged);
+    QFETCH(int, exitCode);
+
+    QVector<SyntheticSlg::Record> records;
+    for (int i = 0; i < 120; ++i) {
+        records << SyntheticSlg::typical(i);
+        if (i >= firstDamaged && i <= lastDamaged)
+            records.last().sampleCountError = 5;
+    }
+    const QString log = mDir->filePath("damaged.slg");
+    QVERIFY(TestSupport::writeFile(log, SyntheticSlg::log(records, 1200)));
+    QVERIFY(setLastWrite(log, QDateTime(QDate(2021, 6, 1), QTime(8, 0, 0), Qt::LocalTime)));
+
+    QProcessEnvironment environment;
+    environment.insert("TMPDIR", mTemp);
+    const TestSupport::ChildResult result =
+        TestSupport::runChild(TestSupport::binDir() + "/Sondrak", { log, mOut, "-minNPoint", "10" }, environment);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY(TestSupport::folderEntries(mTemp).isEmpty());
+    if (exitCode != 0) {
+        QVERIFY(nothingLeftBehind());
+        return;
+    }
+    const int points = 120 - (lastDamaged - firstDamaged + 1);
+    const QString archive = mOut + "/damaged__2021_06_01__08_00_00__" + QString::number(records[119].timeOffset) + "__"
+        + QString::number(points) + ".zip";
+    QCOMPARE(TestSupport::folderEntries(mOut), QStringList { QFileInfo(archive).fileName() });
+
+    const QString text = mDir->filePath("back.txt");
+    QCOMPARE(TestSupport::runChild(TestSupport::binDir() + "/Sondump", { archive, text }).exitCode, 0);
+    const QStringList lines = TestSupport::readLines(text);
+    QCOMPARE(lines.size(), 1 + points);
+    QStringList times;
+    for (int i = 1; i < lines.size(); ++i)
+        times << lines[i].split(',').value(21);
+    QStringList expected;
+    for (int i = 0; i < records.size(); ++i) {
+        if (i < firstDamaged || i > lastDamaged)
+            expected << QString::number(records[i].timeOffset);
+    }
+    QCOMPARE(times, expected);
 }
 
 QTEST_GUILESS_MAIN(SondrakTest)

@@ -26,7 +26,9 @@ public:
     static constexpr unsigned kFrameHeaderSize = 144;
 
     // Decodes a whole log held in memory and writes one row per whole
-    // frame; a frame cut short by the end of the data is ignored.
+    // frame. A frame whose size fields disagree is skipped and the frames
+    // after it are found again (walkRecords); a frame cut short by the end
+    // of the data is ignored.
     static int decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message);
 
     // The row of one 144-byte frame header.

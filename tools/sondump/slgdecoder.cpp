@@ -2,7 +2,9 @@
 
 #include "exitstatus.h"
 #include "littleendian.h"
+#include "recordwalk.h"
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace LittleEndian;
@@ -16,6 +18,20 @@ std::string hex16(unsigned value)
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFF);
     return text;
+}
+
+// Why a record does not fill its block.
+std::string misfit(const unsigned char *record, unsigned blockSize)
+{
+    if (blockSize < SlgDecoder::kSmallestRecord)
+        return "the block is smaller than the smallest record";
+    const uint16_t flags = getU16(record);
+    const unsigned countOffset = SlgDecoder::fieldsLength(flags);
+    if (countOffset + 2 > blockSize)
+        return "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
+            + " bytes";
+    return "sample count " + std::to_string(getU16(record + countOffset)) + " where the block leaves "
+        + std::to_string(blockSize - (countOffset + 2)) + " (flag word " + hex16(flags) + " not understood)";
 }
 
 // Reads the packed fields of a record one after the other; the caller has
@@ -44,6 +60,68 @@ private:
     const unsigned char *mField;
 };
 
+// The records of a log in memory, for walkRecords. A record that decodes
+// where the fixed block size expects one is taken at once; anywhere else
+// (after bytes were lost or added) the record after it must decode too.
+class SlgLayout : public RecordLayout
+{
+public:
+    SlgLayout(const unsigned char *data, std::size_t size, unsigned blockSize)
+        : mData(data)
+        , mSize(size)
+        , mBlockSize(blockSize)
+    {
+    }
+
+    const char *recordName() const override { return "record"; }
+
+    Outcome decodeAt(std::size_t offset, DumpRow &row, std::size_t &length, std::string &reason) override
+    {
+        if (!wholeRecordAt(offset))
+            return Outcome::End;
+        if (!SlgDecoder::decodeRecord(mData + offset, mBlockSize, row, reason))
+            return Outcome::Damaged;
+        length = mBlockSize;
+        return Outcome::Decoded;
+    }
+
+    bool plausibleAt(std::size_t offset) const override
+    {
+        // A record without echo samples is real only in theory, while a
+        // count of 0 is what zeroed bytes and empty fields show.
+        if (!fitsAt(offset) || sampleCountAt(offset) == 0)
+            return false;
+        const bool onBlockBoundary = (offset - SlgDecoder::kFileHeaderSize) % mBlockSize == 0;
+        return onBlockBoundary || fitsAt(offset + mBlockSize);
+    }
+
+    uint64_t recordsBetween(std::size_t from, std::size_t to) const override
+    {
+        if (to == mSize)
+            return std::max<uint64_t>(1, (to - from) / mBlockSize);
+        return (to - from + mBlockSize - 1) / mBlockSize;
+    }
+
+    std::size_t largestRecord() const override { return mBlockSize; }
+
+private:
+    unsigned sampleCountAt(std::size_t offset) const
+    {
+        return getU16(mData + offset + SlgDecoder::fieldsLength(getU16(mData + offset)));
+    }
+
+    bool wholeRecordAt(std::size_t offset) const { return offset <= mSize && mSize - offset >= mBlockSize; }
+
+    bool fitsAt(std::size_t offset) const
+    {
+        return wholeRecordAt(offset) && SlgDecoder::recordFits(mData + offset, mBlockSize);
+    }
+
+    const unsigned char *mData;
+    std::size_t mSize;
+    unsigned mBlockSize;
+};
+
 } // namespace
 
 unsigned SlgDecoder::fieldsLength(uint16_t flags)
@@ -67,27 +145,22 @@ unsigned SlgDecoder::fieldsLength(uint16_t flags)
     return length;
 }
 
+bool SlgDecoder::recordFits(const unsigned char *record, unsigned blockSize)
+{
+    if (blockSize < kSmallestRecord)
+        return false;
+    const unsigned countOffset = fieldsLength(getU16(record));
+    return countOffset + 2 <= blockSize && getU16(record + countOffset) == blockSize - (countOffset + 2);
+}
+
 bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, DumpRow &row, std::string &reason)
 {
     row = DumpRow();
-    if (blockSize < kSmallestRecord) {
-        reason = "the block is smaller than the smallest record";
+    if (!recordFits(record, blockSize)) {
+        reason = misfit(record, blockSize);
         return false;
     }
     const uint16_t flags = getU16(record);
-    const unsigned countOffset = fieldsLength(flags);
-    if (countOffset + 2 > blockSize) {
-        reason = "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
-            + " bytes";
-        return false;
-    }
-    const unsigned sampleCount = getU16(record + countOffset);
-    const unsigned expected = blockSize - (countOffset + 2);
-    if (sampleCount != expected) {
-        reason = "sample count " + std::to_string(sampleCount) + " where the block leaves " + std::to_string(expected)
-            + " (flag word " + hex16(flags) + " not understood)";
-        return false;
-    }
 
     FieldCursor cursor(record + 2);
     row.lowerLimit = cursor.real();
@@ -151,18 +224,8 @@ int SlgDecoder::decode(const unsigned char *data, std::size_t size, DumpWriter &
         return Undecodable;
     }
     out.writeHeader();
-    DumpRow row;
-    uint64_t index = 0;
-    for (std::size_t offset = kFileHeaderSize; size - offset >= blockSize; offset += blockSize, ++index) {
-        std::string reason;
-        if (!decodeRecord(data + offset, blockSize, row, reason)) {
-            message = "record " + std::to_string(index) + " at offset " + std::to_string(offset) + ": " + reason;
-            return Undecodable;
-        }
-        out.write(row);
-    }
-    // The end of the data; a record cut short there was never finished.
-    return Success;
+    SlgLayout layout(data, size, blockSize);
+    return walkRecords(data, size, kFileHeaderSize, layout, out, message);
 }
 
 } // namespace sondump

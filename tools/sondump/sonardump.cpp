@@ -94,6 +94,8 @@ int SonarDump::run(const std::string &inputPath, const std::string &outputPath, 
     {
         DumpWriter writer(output.stream());
         result = dump(input.data(), input.size(), writer, report.message);
+        report.skippedRecords = writer.skippedRecords();
+        report.skippedBytes = writer.skippedBytes();
     }
     if (result == Success && !output.commit(report.message))
         result = FileError;

@@ -3,6 +3,7 @@
 #include "dumpwriter.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace sondump {
@@ -12,6 +13,9 @@ struct DumpReport
 {
     // Why, when the status is not Success.
     std::string message;
+    // Damaged records that were passed over, and their bytes.
+    uint64_t skippedRecords = 0;
+    uint64_t skippedBytes = 0;
 };
 
 // Sondump: writes a Lowrance sonar log (.slg, .sl2), or a track made by
