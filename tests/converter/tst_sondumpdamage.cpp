@@ -149,6 +149,16 @@ void SondumpDamageTest::damagedRecordsAreSkipped_data()
     QTest::newRow("SL2, bytes added between frames")
         << sl2 << QByteArray(sl2).insert(frame600, QByteArray("garbage")) << QList<int>()
         << QByteArray("Sondump: skipped 1 damaged record (7 bytes)\n");
+    QByteArray noise(100 * 2064, '\0');
+    QRandomGenerator generator(7);
+    for (char &byte : noise)
+        byte = char(generator.bounded(256));
+    QList<int> hundredFrames;
+    for (int i = 600; i < 700; ++i)
+        hundredFrames << i;
+    QTest::newRow("SL2, a hundred frames of noise")
+        << sl2 << QByteArray(sl2).replace(frame600, noise.size(), noise) << hundredFrames
+        << QByteArray("Sondump: skipped 100 damaged records (206400 bytes)\n");
     QTest::newRow("SL2, last frame damaged") << sl2 << setU16(sl2, 8 + 1307 * 2064 + 34, 7) << QList<int> { 1307 }
                                              << QByteArray("Sondump: skipped 1 damaged record (2064 bytes)\n");
     QTest::newRow("SL2, tail never written")

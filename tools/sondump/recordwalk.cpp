@@ -6,6 +6,14 @@
 
 namespace sondump {
 
+uint64_t recordsInBytes(std::size_t bytes, std::size_t recordSize, bool atEnd)
+{
+    if (recordSize == 0)
+        return 1;
+    const uint64_t records = atEnd ? bytes / recordSize : (bytes + recordSize - 1) / recordSize;
+    return std::max<uint64_t>(1, records);
+}
+
 int walkRecords(const unsigned char *data, std::size_t size, std::size_t first, RecordLayout &layout,
                 DumpWriter &out, std::string &message)
 {

@@ -35,6 +35,11 @@ public:
     virtual std::size_t largestRecord() const = 0;
 };
 
+// How many records of recordSize the damaged bytes held, at least one. A
+// part of a record counts in the middle of the data but not at its end,
+// where it is a record cut off.
+uint64_t recordsInBytes(std::size_t bytes, std::size_t recordSize, bool atEnd);
+
 // Writes a row for every record from first on. A damaged record is passed
 // over: the walk resumes at the next plausible record and counts what it
 // skipped in out. Damage that runs to the end ends the walk like a record

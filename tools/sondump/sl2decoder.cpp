@@ -102,22 +102,11 @@ public:
 
     uint64_t recordsBetween(std::size_t from, std::size_t to) const override
     {
-        if (!headerAt(to)) {
-            // Nothing follows to tell the sizes: frames like the last one are assumed.
-            return std::max<uint64_t>(1, mLastFrameSize == 0 ? 0 : (to - from) / mLastFrameSize);
-        }
-        // Back from the frame found, by the previous-frame sizes as far as
-        // they lead into the damaged bytes.
-        uint64_t frames = 0;
-        std::size_t at = to;
-        while (at > from) {
-            ++frames;
-            const unsigned previous = getU16(mData + at + PreviousFrameSize);
-            if (previous < Sl2Decoder::kFrameHeaderSize || previous > at - from)
-                break;
-            at -= previous;
-        }
-        return frames;
+        // The frame found names the size of the one before it: one frame.
+        if (headerAt(to) && getU16(mData + to + PreviousFrameSize) == to - from)
+            return 1;
+        // Otherwise frames like the last one read are assumed.
+        return recordsInBytes(to - from, mLastFrameSize, to == mSize);
     }
 
     std::size_t largestRecord() const override { return mLargestFrameSize; }

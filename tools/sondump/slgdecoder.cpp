@@ -4,7 +4,6 @@
 #include "littleendian.h"
 #include "recordwalk.h"
 
-#include <algorithm>
 #include <cstdio>
 
 using namespace LittleEndian;
@@ -97,9 +96,7 @@ public:
 
     uint64_t recordsBetween(std::size_t from, std::size_t to) const override
     {
-        if (to == mSize)
-            return std::max<uint64_t>(1, (to - from) / mBlockSize);
-        return (to - from + mBlockSize - 1) / mBlockSize;
+        return recordsInBytes(to - from, mBlockSize, to == mSize);
     }
 
     std::size_t largestRecord() const override { return mBlockSize; }
