@@ -90,14 +90,14 @@ public:
 
     bool plausibleAt(std::size_t offset) const override
     {
-        if (!sizesAgreeAt(offset))
+        if (!consistentHeaderAt(offset))
             return false;
         const unsigned char *frame = mData + offset;
         if (getU32(frame + OffsetInFile) == static_cast<uint32_t>(offset))
             return true;
         const unsigned frameSize = getU16(frame + FrameSize);
         const std::size_t next = offset + frameSize;
-        return sizesAgreeAt(next) && getU16(mData + next + PreviousFrameSize) == frameSize;
+        return consistentHeaderAt(next) && getU16(mData + next + PreviousFrameSize) == frameSize;
     }
 
     uint64_t recordsBetween(std::size_t from, std::size_t to) const override
@@ -117,7 +117,7 @@ private:
         return offset <= mSize && mSize - offset >= Sl2Decoder::kFrameHeaderSize;
     }
 
-    bool sizesAgreeAt(std::size_t offset) const
+    bool consistentHeaderAt(std::size_t offset) const
     {
         return headerAt(offset) && sizesAgree(mData + offset) && getU16(mData + offset + Channel) < kChannelLimit;
     }
