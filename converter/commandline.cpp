@@ -27,6 +27,9 @@ CommandLine CommandLine::parse(int argc, const char *const *argv)
         result.destination = argv[3];
         result.valid = true;
     }
+    // An empty folder text would put the output at the file system root.
+    if (result.destination.empty())
+        result.valid = false;
     return result;
 }
 

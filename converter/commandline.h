@@ -6,6 +6,7 @@
 
 // Sondrak's command line: a log and a destination folder, optionally
 // followed by "-minNPoint" and a number, or "-csv", a .stk file and a folder.
+// An empty destination matches no form.
 struct CommandLine
 {
     bool valid = false;

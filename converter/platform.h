@@ -34,6 +34,9 @@ public:
     // Absolute, normalised form of path (not resolving links).
     static bool fullPath(const std::string &path, std::string &full);
     static bool isAbsolutePath(const std::string &path);
+    // True when both paths exist and name one file (the same text, a link
+    // to it, or another path to it).
+    static bool sameFile(const std::string &a, const std::string &b);
     // Size of a readable regular file.
     static bool fileSize(const std::string &path, uint64_t &size);
     // Creation time (last-write time where the file system keeps none) and

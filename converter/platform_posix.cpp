@@ -209,6 +209,14 @@ bool Platform::isAbsolutePath(const std::string &path)
     return !path.empty() && path[0] == '/';
 }
 
+bool Platform::sameFile(const std::string &a, const std::string &b)
+{
+    struct stat first;
+    struct stat second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
 bool Platform::fileSize(const std::string &path, uint64_t &size)
 {
     const int fd = openForReading(path);

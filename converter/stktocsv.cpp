@@ -39,6 +39,12 @@ int CStkToCsv::Convert(const std::string &sourcePath, const std::string &destina
 
     const std::string outputName = PathText::setExtension(PathText::fileName(sourcePath), ".csv");
     const std::string outputPath = PathText::join(destinationFolder, outputName);
+    // A track named *.csv exported into its own folder would be truncated
+    // before its points are read.
+    if (Platform::sameFile(sourcePath, outputPath)) {
+        Platform::debugOutput(outputPath + " is the track itself\n");
+        return 10;
+    }
     // Text mode: line feeds follow the platform's convention for text files.
     FILE *out = std::fopen(outputPath.c_str(), "w");
     if (!out)

@@ -11,8 +11,8 @@ public:
     virtual ~CStkToCsv();
 
     // Writes <destination>/<source name>.csv. 0 on success; 10 when the
-    // source is not a valid .stk file or the output cannot be written; or the
-    // point read result that stopped the export. Nothing is left behind on
-    // failure.
+    // source is not a valid .stk file, the output would be the source
+    // itself, or the output cannot be written; or the point read result that
+    // stopped the export. Nothing is left behind on failure.
     int Convert(const std::string &sourcePath, const std::string &destinationFolder);
 };

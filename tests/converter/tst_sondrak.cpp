@@ -10,6 +10,8 @@
 #include <cmath>
 #include <ctime>
 
+#include <unistd.h>
+
 namespace {
 
 const char *const kTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
@@ -98,9 +100,13 @@ private slots:
     void fullTemporaryFolderFailsCleanly();
     void fullDestinationFailsCleanly();
     void csvMode();
+    void csvOutputIsNeverItsSource_data();
+    void csvOutputIsNeverItsSource();
     void debugChannelIsSilentUnlessAsked();
     void realSampleConverts();
     void synthesizedSlgSurvivesRoundTrip();
+    void damagedLogGivesNoShortTrack_data();
+    void damagedLogGivesNoShortTrack();
 
 private:
     TestSupport::ChildResult sondrak(const QStringList &arguments,
@@ -108,6 +114,8 @@ private:
     QString source(const QString &name = QStringLiteral("Log 1.slg"));
     void prepareDump(const QByteArray &dump);
     QString onlyArchive() const;
+    // Converts source() with the prepared dump; the .stk file inside the archive.
+    QByteArray convertedTrack(int minimumPoints);
     bool nothingLeftBehind() const;
 
     QTemporaryDir *mDir = nullptr;
@@ -172,6 +180,13 @@ QString SondrakTest::onlyArchive() const
     return entries.size() == 1 ? entries.first() : QString();
 }
 
+QByteArray SondrakTest::convertedTrack(int minimumPoints)
+{
+    if (sondrak({ source(), mOut, "-minNPoint", QString::number(minimumPoints) }).exitCode != 0)
+        return QByteArray();
+    return TestSupport::runChild("unzip", { "-p", mOut + "/" + onlyArchive() }).standardOutput;
+}
+
 bool SondrakTest::nothingLeftBehind() const
 {
     return TestSupport::folderEntries(mTemp).isEmpty() && TestSupport::folderEntries(mOut).isEmpty();
@@ -191,6 +206,9 @@ void SondrakTest::wrongArgumentsPrintUsage_data()
     QTest::newRow("no number") << QStringList { "a.slg", "out", "-minNPoint", "abc" };
     QTest::newRow("empty number") << QStringList { "a.slg", "out", "-minNPoint", "" };
     QTest::newRow("five") << QStringList { "a.slg", "out", "-minNPoint", "5", "x" };
+    QTest::newRow("empty destination") << QStringList { "a.slg", "" };
+    QTest::newRow("empty destination with -minNPoint") << QStringList { "a.slg", "", "-minNPoint", "5" };
+    QTest::newRow("empty -csv destination") << QStringList { "-csv", "a.stk", "" };
 }
 
 void SondrakTest::wrongArgumentsPrintUsage()
@@ -424,10 +442,8 @@ void SondrakTest::fullDestinationFailsCleanly()
 void SondrakTest::csvMode()
 {
     prepareDump(kHeader + "\n" + dumpLine(true, "10", true, -5, 6, true, 700));
-    QCOMPARE(sondrak({ source(), mOut, "-minNPoint", "1" }).exitCode, 0);
-    const QString archive = mOut + "/" + onlyArchive();
     const QString stk = mDir->filePath("track.stk");
-    QVERIFY(TestSupport::writeFile(stk, TestSupport::runChild("unzip", { "-p", archive }).standardOutput));
+    QVERIFY(TestSupport::writeFile(stk, convertedTrack(1)));
 
     const QString csvFolder = mDir->filePath("csv");
     QVERIFY(QDir().mkpath(csvFolder));
@@ -446,12 +462,49 @@ void SondrakTest::csvMode()
     QCOMPARE(sondrak({ "-csv", mDir->filePath("missing.stk"), csvFolder }).exitCode, 100);
 }
 
+void SondrakTest::csvOutputIsNeverItsSource_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("the track's own folder") << "track" << QString() << 100;
+    QTest::newRow("the track's folder by another path") << "track/../track/." << QString() << 100;
+    QTest::newRow("a symbolic link to the track") << "links" << "symbolic" << 100;
+    QTest::newRow("a hard link to the track") << "links" << "hard" << 100;
+    QTest::newRow("another folder") << "links" << QString() << 0;
+}
+
+void SondrakTest::csvOutputIsNeverItsSource()
+{
+    QFETCH(QString, destination);
+    QFETCH(QString, link);
+    QFETCH(int, exitCode);
+
+    // A track file that happens to be named t.csv.
+    const QString track = mDir->filePath("track/t.csv");
+    const QByteArray content = convertedTrack(100);
+    QCOMPARE(content.size(), 372 + 100 * 20);
+    QVERIFY(TestSupport::writeFile(track, content));
+    QVERIFY(QDir().mkpath(mDir->filePath("links")));
+    const QString linked = mDir->filePath("links/t.csv");
+    if (link == "symbolic")
+        QVERIFY(QFile::link(track, linked));
+    else if (link == "hard")
+        QCOMPARE(::link(QFile::encodeName(track).constData(), QFile::encodeName(linked).constData()), 0);
+
+    const TestSupport::ChildResult result = sondrak({ "-csv", track, mDir->filePath(destination) });
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(TestSupport::readFile(track), content);
+    if (exitCode == 0)
+        QCOMPARE(TestSupport::readLines(linked).size(), 8 + 100);
+}
+
 void SondrakTest::debugChannelIsSilentUnlessAsked()
 {
     prepareDump(dumpOf(2));
-    QCOMPARE(sondrak({ source(), mOut, "-minNPoint", "1" }).exitCode, 0);
     const QString stk = mDir->filePath("track.stk");
-    QByteArray data = TestSupport::runChild("unzip", { "-p", mOut + "/" + onlyArchive() }).standardOutput;
+    QByteArray data = convertedTrack(1);
     data.append('\0');
     QVERIFY(TestSupport::writeFile(stk, data));
 
@@ -545,6 +598,64 @@ void SondrakTest::synthesizedSlgSurvivesRoundTrip()
         QCOMPARE(fields[20], QString(hasTime ? "T" : "F"));
         QCOMPARE(fields[21].toUInt(), hasTime ? record.timeOffset : 0u);
     }
+}
+
+void SondrakTest::damagedLogGivesNoShortTrack_data()
+{
+    QTest::addColumn<int>("firstDamaged");
+    QTest::addColumn<int>("lastDamaged");
+    QTest::addColumn<int>("exitCode");
+
+    // The dump tool passes over the damaged record; the track lacks only it.
+    QTest::newRow("one damaged record in the middle") << 60 << 60 << 0;
+    // Nothing after record 60 can be decoded: half a track is no track.
+    QTest::newRow("records not understood from the middle on") << 60 << 119 << 100;
+}
+
+void SondrakTest::damagedLogGivesNoShortTrack()
+{
+    QFETCH(int, firstDamaged);
+    QFETCH(int, lastDamaged);
+    QFETCH(int, exitCode);
+
+    QVector<SyntheticSlg::Record> records;
+    for (int i = 0; i < 120; ++i) {
+        records << SyntheticSlg::typical(i);
+        if (i >= firstDamaged && i <= lastDamaged)
+            records.last().sampleCountError = 5;
+    }
+    const QString log = mDir->filePath("damaged.slg");
+    QVERIFY(TestSupport::writeFile(log, SyntheticSlg::log(records, 1200)));
+    QVERIFY(setLastWrite(log, QDateTime(QDate(2021, 6, 1), QTime(8, 0, 0), Qt::LocalTime)));
+
+    QProcessEnvironment environment;
+    environment.insert("TMPDIR", mTemp);
+    const TestSupport::ChildResult result =
+        TestSupport::runChild(TestSupport::binDir() + "/Sondrak", { log, mOut, "-minNPoint", "10" }, environment);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY(TestSupport::folderEntries(mTemp).isEmpty());
+    if (exitCode != 0) {
+        QVERIFY(nothingLeftBehind());
+        return;
+    }
+    const int points = 120 - (lastDamaged - firstDamaged + 1);
+    const QString archive = mOut + "/damaged__2021_06_01__08_00_00__" + QString::number(records[119].timeOffset) + "__"
+        + QString::number(points) + ".zip";
+    QCOMPARE(TestSupport::folderEntries(mOut), QStringList { QFileInfo(archive).fileName() });
+
+    const QString text = mDir->filePath("back.txt");
+    QCOMPARE(TestSupport::runChild(TestSupport::binDir() + "/Sondump", { archive, text }).exitCode, 0);
+    const QStringList lines = TestSupport::readLines(text);
+    QCOMPARE(lines.size(), 1 + points);
+    QStringList times;
+    for (int i = 1; i < lines.size(); ++i)
+        times << lines[i].split(',').value(21);
+    QStringList expected;
+    for (int i = 0; i < records.size(); ++i) {
+        if (i < firstDamaged || i > lastDamaged)
+            expected << QString::number(records[i].timeOffset);
+    }
+    QCOMPARE(times, expected);
 }
 
 QTEST_GUILESS_MAIN(SondrakTest)

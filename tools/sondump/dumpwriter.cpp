@@ -91,6 +91,12 @@ void DumpWriter::write(const DumpRow &row)
     ++mRowCount;
 }
 
+void DumpWriter::noteSkipped(uint64_t records, uint64_t bytes)
+{
+    mSkippedRecords += records;
+    mSkippedBytes += bytes;
+}
+
 bool DumpWriter::flush()
 {
     if (mUsed > 0 && !mFailed && std::fwrite(mBuffer.data(), 1, mUsed, mOut) != mUsed)

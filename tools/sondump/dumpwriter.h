@@ -24,7 +24,12 @@ public:
     // Hands everything buffered to the stream; false when any write failed.
     bool flush();
 
+    // Damaged records that the decoder passed over, and their bytes.
+    void noteSkipped(uint64_t records, uint64_t bytes);
+
     uint64_t rowCount() const { return mRowCount; }
+    uint64_t skippedRecords() const { return mSkippedRecords; }
+    uint64_t skippedBytes() const { return mSkippedBytes; }
     bool failed() const { return mFailed; }
 
 private:
@@ -37,6 +42,8 @@ private:
     std::vector<char> mBuffer;
     std::size_t mUsed = 0;
     uint64_t mRowCount = 0;
+    uint64_t mSkippedRecords = 0;
+    uint64_t mSkippedBytes = 0;
     bool mFailed = false;
 };
 

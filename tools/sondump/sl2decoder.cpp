@@ -2,8 +2,9 @@
 
 #include "exitstatus.h"
 #include "littleendian.h"
+#include "recordwalk.h"
 
-#include <vector>
+#include <algorithm>
 
 using namespace LittleEndian;
 
@@ -12,7 +13,10 @@ namespace sondump {
 namespace {
 
 enum FrameOffset : unsigned {
+    OffsetInFile = 0,
     FrameSize = 28,
+    PreviousFrameSize = 30,
+    Channel = 32,
     EchoByteCount = 34,
     UpperLimit = 40,
     LowerLimit = 44,
@@ -30,6 +34,99 @@ enum FrameOffset : unsigned {
 };
 
 constexpr unsigned kFrequency50kHz = 1;
+// SL2 knows channels 0 to 5; the margin is for devices not yet described.
+constexpr unsigned kChannelLimit = 16;
+
+bool sizesAgree(const unsigned char *frame)
+{
+    const unsigned frameSize = getU16(frame + FrameSize);
+    return frameSize >= Sl2Decoder::kFrameHeaderSize
+        && getU16(frame + EchoByteCount) == frameSize - Sl2Decoder::kFrameHeaderSize;
+}
+
+std::string sizeDisagreement(const unsigned char *frame)
+{
+    const unsigned frameSize = getU16(frame + FrameSize);
+    if (frameSize < Sl2Decoder::kFrameHeaderSize)
+        return "size " + std::to_string(frameSize) + " is smaller than a frame header";
+    return "echo byte count " + std::to_string(getU16(frame + EchoByteCount)) + " does not fit frame size "
+        + std::to_string(frameSize);
+}
+
+// The frames of a log in memory, for walkRecords. While the walk is in step
+// a frame needs only a size that agrees with its echo byte count. A frame
+// found while resynchronising must also have a known channel and either
+// give its own offset in the file or be followed by a frame that names its
+// size as the previous one.
+class Sl2Layout : public RecordLayout
+{
+public:
+    Sl2Layout(const unsigned char *data, std::size_t size)
+        : mData(data)
+        , mSize(size)
+    {
+    }
+
+    const char *recordName() const override { return "frame"; }
+
+    Outcome decodeAt(std::size_t offset, DumpRow &row, std::size_t &length, std::string &reason) override
+    {
+        if (!headerAt(offset))
+            return Outcome::End;
+        const unsigned char *frame = mData + offset;
+        if (!sizesAgree(frame)) {
+            reason = sizeDisagreement(frame);
+            return Outcome::Damaged;
+        }
+        const unsigned frameSize = getU16(frame + FrameSize);
+        if (mSize - offset < frameSize)
+            return Outcome::End;
+        row = Sl2Decoder::rowFromFrameHeader(frame);
+        length = frameSize;
+        mLastFrameSize = frameSize;
+        mLargestFrameSize = std::max(mLargestFrameSize, frameSize);
+        return Outcome::Decoded;
+    }
+
+    bool plausibleAt(std::size_t offset) const override
+    {
+        if (!consistentHeaderAt(offset))
+            return false;
+        const unsigned char *frame = mData + offset;
+        if (getU32(frame + OffsetInFile) == static_cast<uint32_t>(offset))
+            return true;
+        const unsigned frameSize = getU16(frame + FrameSize);
+        const std::size_t next = offset + frameSize;
+        return consistentHeaderAt(next) && getU16(mData + next + PreviousFrameSize) == frameSize;
+    }
+
+    uint64_t recordsBetween(std::size_t from, std::size_t to) const override
+    {
+        // The frame found names the size of the one before it: one frame.
+        if (headerAt(to) && getU16(mData + to + PreviousFrameSize) == to - from)
+            return 1;
+        // Otherwise frames like the last one read are assumed.
+        return recordsInBytes(to - from, mLastFrameSize, to == mSize);
+    }
+
+    std::size_t largestRecord() const override { return mLargestFrameSize; }
+
+private:
+    bool headerAt(std::size_t offset) const
+    {
+        return offset <= mSize && mSize - offset >= Sl2Decoder::kFrameHeaderSize;
+    }
+
+    bool consistentHeaderAt(std::size_t offset) const
+    {
+        return headerAt(offset) && sizesAgree(mData + offset) && getU16(mData + offset + Channel) < kChannelLimit;
+    }
+
+    const unsigned char *mData;
+    std::size_t mSize;
+    unsigned mLastFrameSize = 0;
+    unsigned mLargestFrameSize = 0;
+};
 
 } // namespace
 
@@ -60,50 +157,15 @@ DumpRow Sl2Decoder::rowFromFrameHeader(const unsigned char *frame)
     return row;
 }
 
-int Sl2Decoder::decode(FILE *in, DumpWriter &out, std::string &message)
+int Sl2Decoder::decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    unsigned char header[kFileHeaderSize];
-    if (std::fread(header, 1, sizeof header, in) != sizeof header) {
-        message = std::ferror(in) ? "cannot read the file" : "the file ends inside its 8-byte header";
-        return std::ferror(in) ? FileError : Undecodable;
+    if (size < kFileHeaderSize) {
+        message = "the file ends inside its 8-byte header";
+        return Undecodable;
     }
-
     out.writeHeader();
-    unsigned char frame[kFrameHeaderSize];
-    std::vector<unsigned char> echo(65536);
-    uint64_t offset = kFileHeaderSize;
-    for (uint64_t index = 0;; ++index) {
-        const std::size_t got = std::fread(frame, 1, sizeof frame, in);
-        if (got < sizeof frame) {
-            if (std::ferror(in)) {
-                message = "cannot read frame " + std::to_string(index);
-                return FileError;
-            }
-            return Success; // the end, possibly inside a frame never finished
-        }
-        const unsigned frameSize = getU16(frame + FrameSize);
-        const unsigned echoBytes = getU16(frame + EchoByteCount);
-        const std::string where = "frame " + std::to_string(index) + " at offset " + std::to_string(offset) + ": ";
-        if (frameSize < kFrameHeaderSize) {
-            message = where + "size " + std::to_string(frameSize) + " is smaller than a frame header";
-            return Undecodable;
-        }
-        if (echoBytes != frameSize - kFrameHeaderSize) {
-            message = where + "echo byte count " + std::to_string(echoBytes) + " does not fit frame size "
-                + std::to_string(frameSize);
-            return Undecodable;
-        }
-        const std::size_t rest = frameSize - kFrameHeaderSize;
-        if (std::fread(echo.data(), 1, rest, in) != rest) {
-            if (std::ferror(in)) {
-                message = "cannot read frame " + std::to_string(index);
-                return FileError;
-            }
-            return Success;
-        }
-        out.write(rowFromFrameHeader(frame));
-        offset += frameSize;
-    }
+    Sl2Layout layout(data, size);
+    return walkRecords(data, size, kFileHeaderSize, layout, out, message);
 }
 
 } // namespace sondump

@@ -2,7 +2,7 @@
 
 #include "dumpwriter.h"
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 
 namespace sondump {
@@ -25,9 +25,11 @@ public:
     static constexpr unsigned kFileHeaderSize = 8;
     static constexpr unsigned kFrameHeaderSize = 144;
 
-    // Reads from the start of in and writes one row per whole frame; a frame
-    // cut short by the end of the file is ignored.
-    static int decode(FILE *in, DumpWriter &out, std::string &message);
+    // Decodes a whole log held in memory and writes one row per whole
+    // frame. A frame whose size fields disagree is skipped and the frames
+    // after it are found again (walkRecords); a frame cut short by the end
+    // of the data is ignored.
+    static int decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message);
 
     // The row of one 144-byte frame header.
     static DumpRow rowFromFrameHeader(const unsigned char *frame);

@@ -2,9 +2,9 @@
 
 #include "exitstatus.h"
 #include "littleendian.h"
+#include "recordwalk.h"
 
 #include <cstdio>
-#include <vector>
 
 using namespace LittleEndian;
 
@@ -19,76 +19,147 @@ std::string hex16(unsigned value)
     return text;
 }
 
-// Walks the packed fields of a record, refusing to step into the sample
-// count at the end of the block.
+// Why a record does not fill its block.
+std::string misfit(const unsigned char *record, unsigned blockSize)
+{
+    if (blockSize < SlgDecoder::kSmallestRecord)
+        return "the block is smaller than the smallest record";
+    const uint16_t flags = getU16(record);
+    const unsigned countOffset = SlgDecoder::fieldsLength(flags);
+    if (countOffset + 2 > blockSize)
+        return "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
+            + " bytes";
+    return "sample count " + std::to_string(getU16(record + countOffset)) + " where the block leaves "
+        + std::to_string(blockSize - (countOffset + 2)) + " (flag word " + hex16(flags) + " not understood)";
+}
+
+// Reads the packed fields of a record one after the other; the caller has
+// checked that they fit.
 class FieldCursor
 {
 public:
-    FieldCursor(const unsigned char *record, unsigned limit)
-        : mRecord(record)
-        , mLimit(limit)
+    explicit FieldCursor(const unsigned char *field)
+        : mField(field)
     {
     }
 
-    bool take(unsigned size, const unsigned char *&field)
-    {
-        if (mOffset + size > mLimit) {
-            mOverrun = true;
-            return false;
-        }
-        field = mRecord + mOffset;
-        mOffset += size;
-        return true;
-    }
-
-    float real()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getF32(field) : 0.0f;
-    }
-
-    int32_t integer()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getI32(field) : 0;
-    }
-
-    uint32_t unsignedInteger()
-    {
-        const unsigned char *field = nullptr;
-        return take(4, field) ? getU32(field) : 0;
-    }
-
-    void skip(unsigned size)
-    {
-        const unsigned char *field = nullptr;
-        take(size, field);
-    }
-
-    unsigned offset() const { return mOffset; }
-    bool overrun() const { return mOverrun; }
+    float real() { return getF32(take(4)); }
+    int32_t integer() { return getI32(take(4)); }
+    uint32_t unsignedInteger() { return getU32(take(4)); }
+    void skip(unsigned size) { take(size); }
 
 private:
-    const unsigned char *mRecord;
-    unsigned mLimit;
-    unsigned mOffset = 0;
-    bool mOverrun = false;
+    const unsigned char *take(unsigned size)
+    {
+        const unsigned char *field = mField;
+        mField += size;
+        return field;
+    }
+
+    const unsigned char *mField;
+};
+
+// The records of a log in memory, for walkRecords. A record that decodes
+// where the fixed block size expects one is taken at once; anywhere else
+// (after bytes were lost or added) the record after it must decode too.
+class SlgLayout : public RecordLayout
+{
+public:
+    SlgLayout(const unsigned char *data, std::size_t size, unsigned blockSize)
+        : mData(data)
+        , mSize(size)
+        , mBlockSize(blockSize)
+    {
+    }
+
+    const char *recordName() const override { return "record"; }
+
+    Outcome decodeAt(std::size_t offset, DumpRow &row, std::size_t &length, std::string &reason) override
+    {
+        if (!wholeRecordAt(offset))
+            return Outcome::End;
+        if (!SlgDecoder::decodeRecord(mData + offset, mBlockSize, row, reason))
+            return Outcome::Damaged;
+        length = mBlockSize;
+        return Outcome::Decoded;
+    }
+
+    bool plausibleAt(std::size_t offset) const override
+    {
+        // A record without echo samples is real only in theory, while a
+        // count of 0 is what zeroed bytes and empty fields show.
+        if (!fitsAt(offset) || sampleCountAt(offset) == 0)
+            return false;
+        const bool onBlockBoundary = (offset - SlgDecoder::kFileHeaderSize) % mBlockSize == 0;
+        return onBlockBoundary || fitsAt(offset + mBlockSize);
+    }
+
+    uint64_t recordsBetween(std::size_t from, std::size_t to) const override
+    {
+        return recordsInBytes(to - from, mBlockSize, to == mSize);
+    }
+
+    std::size_t largestRecord() const override { return mBlockSize; }
+
+private:
+    unsigned sampleCountAt(std::size_t offset) const
+    {
+        return getU16(mData + offset + SlgDecoder::fieldsLength(getU16(mData + offset)));
+    }
+
+    bool wholeRecordAt(std::size_t offset) const { return offset <= mSize && mSize - offset >= mBlockSize; }
+
+    bool fitsAt(std::size_t offset) const
+    {
+        return wholeRecordAt(offset) && SlgDecoder::recordFits(mData + offset, mBlockSize);
+    }
+
+    const unsigned char *mData;
+    std::size_t mSize;
+    unsigned mBlockSize;
 };
 
 } // namespace
 
+unsigned SlgDecoder::fieldsLength(uint16_t flags)
+{
+    // The optional fields in file order, after the flag word, lower limit
+    // and depth.
+    static const struct {
+        uint16_t flag;
+        unsigned size;
+    } optional[] = {
+        { UpperLimitPresent, 4 }, { WaterTempValid, 4 }, { WaterSpeedValid, 4 }, { PositionValid, 8 },
+        { SurfaceValid, 4 },      { TopOfBottomValid, 4 }, { Temp2Valid, 4 },    { Temp3Valid, 4 },
+        { UnknownA, 4 },          { UnknownB, 8 },       { TimeValid, 4 },       { SpeedTrackValid, 8 },
+        { AltitudeValid, 4 },
+    };
+    unsigned length = 2 + 4 + 4;
+    for (const auto &field : optional) {
+        if (flags & field.flag)
+            length += field.size;
+    }
+    return length;
+}
+
+bool SlgDecoder::recordFits(const unsigned char *record, unsigned blockSize)
+{
+    if (blockSize < kSmallestRecord)
+        return false;
+    const unsigned countOffset = fieldsLength(getU16(record));
+    return countOffset + 2 <= blockSize && getU16(record + countOffset) == blockSize - (countOffset + 2);
+}
+
 bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, DumpRow &row, std::string &reason)
 {
     row = DumpRow();
-    if (blockSize < kSmallestRecord) {
-        reason = "the block is smaller than the smallest record";
+    if (!recordFits(record, blockSize)) {
+        reason = misfit(record, blockSize);
         return false;
     }
     const uint16_t flags = getU16(record);
-    // Everything up to the 2-byte sample count at the end of the fields.
-    FieldCursor cursor(record, blockSize - 2);
-    cursor.skip(2);
 
+    FieldCursor cursor(record + 2);
     row.lowerLimit = cursor.real();
     row.depth = cursor.real();
     row.depthValid = (flags & DepthNotValid) == 0;
@@ -134,58 +205,24 @@ bool SlgDecoder::decodeRecord(const unsigned char *record, unsigned blockSize, D
     if (row.altitudeValid)
         row.altitude = cursor.real();
     row.columnIs50kHz = (flags & Column50kHz) != 0;
-
-    if (cursor.overrun()) {
-        reason = "the fields of flag word " + hex16(flags) + " do not fit a block of " + std::to_string(blockSize)
-            + " bytes";
-        return false;
-    }
-    const unsigned countOffset = cursor.offset();
-    const unsigned sampleCount = getU16(record + countOffset);
-    const unsigned expected = blockSize - (countOffset + 2);
-    if (sampleCount != expected) {
-        reason = "sample count " + std::to_string(sampleCount) + " where the block leaves " + std::to_string(expected)
-            + " (flag word " + hex16(flags) + " not understood)";
-        return false;
-    }
     return true;
 }
 
-int SlgDecoder::decode(FILE *in, DumpWriter &out, std::string &message)
+int SlgDecoder::decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    unsigned char header[kFileHeaderSize];
-    if (std::fread(header, 1, sizeof header, in) != sizeof header) {
-        message = std::ferror(in) ? "cannot read the file" : "the file ends inside its 10-byte header";
-        return std::ferror(in) ? FileError : Undecodable;
+    if (size < kFileHeaderSize) {
+        message = "the file ends inside its 10-byte header";
+        return Undecodable;
     }
-    const unsigned blockSize = getU16(header + 4);
+    const unsigned blockSize = getU16(data + 4);
     if (blockSize < kSmallestRecord) {
         message = "block size " + std::to_string(blockSize) + " is smaller than the smallest record ("
             + std::to_string(kSmallestRecord) + " bytes)";
         return Undecodable;
     }
-
     out.writeHeader();
-    std::vector<unsigned char> block(blockSize);
-    DumpRow row;
-    for (uint64_t index = 0;; ++index) {
-        const std::size_t got = std::fread(block.data(), 1, blockSize, in);
-        if (got < blockSize) {
-            if (std::ferror(in)) {
-                message = "cannot read record " + std::to_string(index);
-                return FileError;
-            }
-            // The end of the file; a record cut short there was never finished.
-            return Success;
-        }
-        std::string reason;
-        if (!decodeRecord(block.data(), blockSize, row, reason)) {
-            message = "record " + std::to_string(index) + " at offset "
-                + std::to_string(kFileHeaderSize + index * blockSize) + ": " + reason;
-            return Undecodable;
-        }
-        out.write(row);
-    }
+    SlgLayout layout(data, size, blockSize);
+    return walkRecords(data, size, kFileHeaderSize, layout, out, message);
 }
 
 } // namespace sondump

@@ -2,7 +2,7 @@
 
 #include "dumpwriter.h"
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 
 namespace sondump {
@@ -35,11 +35,17 @@ public:
     // Flag word, lower limit, depth and sample count.
     static constexpr unsigned kSmallestRecord = 12;
 
-    // Reads from the start of in and writes one row per whole record. A
-    // record cut short by the end of the file is ignored. Returns an
-    // ExitStatus; message says what could not be decoded.
-    static int decode(FILE *in, DumpWriter &out, std::string &message);
+    // Decodes a whole log held in memory and writes one row per record. A
+    // record that does not decode is skipped and the records after it are
+    // found again (walkRecords); a record cut short by the end of the data
+    // is ignored. Returns an ExitStatus; message says what could not be
+    // decoded.
+    static int decode(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message);
 
+    // Bytes from the flag word up to the sample count for these flags.
+    static unsigned fieldsLength(uint16_t flags);
+    // Whether the fields and sample count of the record fill the block.
+    static bool recordFits(const unsigned char *record, unsigned blockSize);
     // Decodes one record of blockSize bytes; false with a reason when its
     // fields and sample count do not fill the block.
     static bool decodeRecord(const unsigned char *record, unsigned blockSize, DumpRow &row, std::string &reason);

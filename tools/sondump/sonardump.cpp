@@ -2,14 +2,16 @@
 
 #include "dumpwriter.h"
 #include "exitstatus.h"
+#include "inputbytes.h"
 #include "littleendian.h"
+#include "platform.h"
+#include "replacingoutput.h"
 #include "sl2decoder.h"
 #include "slgdecoder.h"
 #include "stkdecoder.h"
 
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace sondump {
 
@@ -37,40 +39,23 @@ InputKind detect(const unsigned char *start, std::size_t length)
     }
 }
 
-bool sameFile(const std::string &a, const std::string &b)
-{
-    struct stat first;
-    struct stat second;
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
-        && first.st_ino == second.st_ino;
-}
-
 } // namespace
 
-int SonarDump::dump(FILE *in, FILE *out, std::string &message)
+int SonarDump::dump(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    unsigned char start[4] = {};
-    const std::size_t length = std::fread(start, 1, sizeof start, in);
-    if (std::ferror(in)) {
-        message = "cannot read the input";
-        return FileError;
-    }
-    std::rewind(in);
-
-    DumpWriter writer(out);
     int result = Success;
-    switch (detect(start, length)) {
+    switch (detect(data, size)) {
     case InputKind::Slg:
-        result = SlgDecoder::decode(in, writer, message);
+        result = SlgDecoder::decode(data, size, out, message);
         break;
     case InputKind::Sl2:
-        result = Sl2Decoder::decode(in, writer, message);
+        result = Sl2Decoder::decode(data, size, out, message);
         break;
     case InputKind::ZipArchive:
-        result = StkDecoder::decodeArchive(in, writer, message);
+        result = StkDecoder::decodeArchive(data, size, out, message);
         break;
     case InputKind::StkTrack:
-        result = StkDecoder::decodeTrack(in, writer, message);
+        result = StkDecoder::decodeTrack(data, size, out, message);
         break;
     case InputKind::Sl3:
         message = "SL3 logs (format word 3) are not supported";
@@ -81,44 +66,39 @@ int SonarDump::dump(FILE *in, FILE *out, std::string &message)
     case InputKind::Unknown: {
         char text[80];
         std::snprintf(text, sizeof text, "not a sonar log or track (format word 0x%04X)",
-                      static_cast<unsigned>(LittleEndian::getU16(start)));
+                      static_cast<unsigned>(LittleEndian::getU16(data)));
         message = text;
         return UnknownFormat;
     }
     }
-    if (!writer.flush()) {
+    if (!out.flush()) {
         message = "cannot write the output";
         return FileError;
     }
     return result;
 }
 
-int SonarDump::run(const std::string &inputPath, const std::string &outputPath, std::string &message)
+int SonarDump::run(const std::string &inputPath, const std::string &outputPath, DumpReport &report)
 {
-    if (sameFile(inputPath, outputPath)) {
-        message = "the input and the output are the same file";
+    if (Platform::sameFile(inputPath, outputPath)) {
+        report.message = "the input and the output are the same file";
         return UsageError;
     }
-    FILE *out = std::fopen(outputPath.c_str(), "wb");
-    if (!out) {
-        message = outputPath + ": " + std::strerror(errno);
+    InputBytes input;
+    if (!input.open(inputPath, report.message))
         return FileError;
-    }
-    FILE *in = std::fopen(inputPath.c_str(), "rb");
-    if (!in) {
-        message = std::strerror(errno);
-        std::fclose(out);
+    ReplacingOutput output(outputPath);
+    if (!output.open(report.message))
         return FileError;
+    int result;
+    {
+        DumpWriter writer(output.stream());
+        result = dump(input.data(), input.size(), writer, report.message);
+        report.skippedRecords = writer.skippedRecords();
+        report.skippedBytes = writer.skippedBytes();
     }
-    // Frames and records are read one by one: a large buffer keeps that to
-    // a few big reads.
-    std::setvbuf(in, nullptr, _IOFBF, 1 << 20);
-    int result = dump(in, out, message);
-    std::fclose(in);
-    if (std::fclose(out) != 0 && result == Success) {
-        message = "cannot write the output";
+    if (result == Success && !output.commit(report.message))
         result = FileError;
-    }
     return result;
 }
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -19,8 +20,14 @@ namespace {
 
 constexpr std::size_t kPointsPerRead = 4096;
 
-// minizip reads through these callbacks from a stream the caller owns, so
-// that an archive in memory decodes like one on disk.
+// minizip reads the archive from memory through these callbacks.
+struct MemoryStream
+{
+    const unsigned char *data;
+    std::size_t size;
+    std::size_t position;
+};
+
 voidpf ZCALLBACK openStream(voidpf opaque, const void *, int)
 {
     return opaque;
@@ -28,7 +35,11 @@ voidpf ZCALLBACK openStream(voidpf opaque, const void *, int)
 
 uLong ZCALLBACK readStream(voidpf, voidpf stream, void *buffer, uLong size)
 {
-    return static_cast<uLong>(std::fread(buffer, 1, size, static_cast<FILE *>(stream)));
+    MemoryStream &memory = *static_cast<MemoryStream *>(stream);
+    const std::size_t count = std::min<std::size_t>(size, memory.size - memory.position);
+    std::memcpy(buffer, memory.data + memory.position, count);
+    memory.position += count;
+    return static_cast<uLong>(count);
 }
 
 uLong ZCALLBACK writeStream(voidpf, voidpf, const void *, uLong)
@@ -38,20 +49,21 @@ uLong ZCALLBACK writeStream(voidpf, voidpf, const void *, uLong)
 
 ZPOS64_T ZCALLBACK tellStream(voidpf, voidpf stream)
 {
-    const off_t position = ftello(static_cast<FILE *>(stream));
-    return position < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(position);
+    return static_cast<MemoryStream *>(stream)->position;
 }
 
 long ZCALLBACK seekStream(voidpf, voidpf stream, ZPOS64_T offset, int origin)
 {
-    int whence = SEEK_SET;
+    MemoryStream &memory = *static_cast<MemoryStream *>(stream);
+    ZPOS64_T base = 0;
     if (origin == ZLIB_FILEFUNC_SEEK_CUR)
-        whence = SEEK_CUR;
+        base = memory.position;
     else if (origin == ZLIB_FILEFUNC_SEEK_END)
-        whence = SEEK_END;
-    if (offset > static_cast<ZPOS64_T>(INT64_MAX))
+        base = memory.size;
+    if (offset > memory.size - base)
         return -1;
-    return fseeko(static_cast<FILE *>(stream), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
+    memory.position = static_cast<std::size_t>(base + offset);
+    return 0;
 }
 
 int ZCALLBACK closeStream(voidpf, voidpf)
@@ -59,9 +71,9 @@ int ZCALLBACK closeStream(voidpf, voidpf)
     return 0;
 }
 
-int ZCALLBACK streamError(voidpf, voidpf stream)
+int ZCALLBACK streamError(voidpf, voidpf)
 {
-    return std::ferror(static_cast<FILE *>(stream));
+    return 0;
 }
 
 bool endsWithStk(const char *name)
@@ -151,8 +163,9 @@ DumpRow StkDecoder::rowFromPoint(const TrackPoint &point)
     return row;
 }
 
-int StkDecoder::decodeArchive(FILE *in, DumpWriter &out, std::string &message)
+int StkDecoder::decodeArchive(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
+    MemoryStream in { data, size, 0 };
     zlib_filefunc64_def functions = {};
     functions.zopen64_file = openStream;
     functions.zread_file = readStream;
@@ -161,7 +174,7 @@ int StkDecoder::decodeArchive(FILE *in, DumpWriter &out, std::string &message)
     functions.zseek64_file = seekStream;
     functions.zclose_file = closeStream;
     functions.zerror_file = streamError;
-    functions.opaque = in;
+    functions.opaque = &in;
 
     unzFile archive = unzOpen2_64("archive", &functions);
     if (!archive) {
@@ -218,23 +231,16 @@ int StkDecoder::decodeArchive(FILE *in, DumpWriter &out, std::string &message)
     return result;
 }
 
-int StkDecoder::decodeTrack(FILE *in, DumpWriter &out, std::string &message)
+int StkDecoder::decodeTrack(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message)
 {
-    if (fseeko(in, 0, SEEK_END) != 0) {
-        message = "cannot measure the track";
-        return FileError;
-    }
-    const off_t size = ftello(in);
-    std::rewind(in);
-    if (size < 0) {
-        message = "cannot measure the track";
-        return FileError;
-    }
-    const Reader read = [in](unsigned char *buffer, std::size_t length) -> long long {
-        const std::size_t got = std::fread(buffer, 1, length, in);
-        return std::ferror(in) ? -1 : static_cast<long long>(got);
+    std::size_t position = 0;
+    const Reader read = [data, size, &position](unsigned char *buffer, std::size_t length) -> long long {
+        const std::size_t count = std::min(length, size - position);
+        std::memcpy(buffer, data + position, count);
+        position += count;
+        return static_cast<long long>(count);
     };
-    return decodeStk(read, static_cast<uint64_t>(size), out, message);
+    return decodeStk(read, size, out, message);
 }
 
 } // namespace sondump

@@ -2,7 +2,7 @@
 
 #include "dumpwriter.h"
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 
 struct TrackPoint;
@@ -15,10 +15,10 @@ namespace sondump {
 class StkDecoder
 {
 public:
-    // in is a zip archive; its first entry named *.stk is dumped.
-    static int decodeArchive(FILE *in, DumpWriter &out, std::string &message);
-    // in is a bare .stk file.
-    static int decodeTrack(FILE *in, DumpWriter &out, std::string &message);
+    // data is a zip archive; its first entry named *.stk is dumped.
+    static int decodeArchive(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message);
+    // data is a bare .stk file.
+    static int decodeTrack(const unsigned char *data, std::size_t size, DumpWriter &out, std::string &message);
 
     static DumpRow rowFromPoint(const TrackPoint &point);
 };
