@@ -87,8 +87,8 @@ NPError destroyInstance(NPP npp, NPSavedData **save)
     NpInstance *instance = instanceOf(npp);
     if (!instance)
         return NPERR_INVALID_INSTANCE_ERROR;
-    delete instance;
     npp->pdata = nullptr;
+    NpInstance::destroy(instance);
     --gInstances;
     if (save)
         *save = nullptr;
@@ -108,7 +108,10 @@ NPError setWindow(NPP npp, NPWindow *window)
 int16_t handleEvent(NPP npp, void *event)
 {
     NpInstance *instance = instanceOf(npp);
-    return instance && event && instance->handleEvent(event);
+    if (!instance || !event)
+        return false;
+    const NpInstance::CallGuard guard(instance);
+    return instance->handleEvent(event);
 }
 
 NPError identity(NPPVariable variable, void *value)

@@ -36,21 +36,45 @@ NpInstance::NpInstance(NPP npp, std::unique_ptr<QWidget> control)
                                            });
 }
 
-NpInstance::~NpInstance()
+NpInstance::~NpInstance() = default;
+
+void NpInstance::destroy(NpInstance *instance)
 {
     const NPNetscapeFuncs *browser = NpBrowser::functions();
-    if (mDispatcher)
-        browser->releaseobject(mDispatcher);
-    mRelay.reset();
-    mControl.reset(); // the page's object answers no more calls from here on
-    if (mScriptable)
-        browser->releaseobject(mScriptable);
+    instance->mDestroyed = true;
+    if (instance->mDispatcher)
+        browser->releaseobject(instance->mDispatcher);
+    instance->mDispatcher = nullptr;
+    if (instance->mScriptable) {
+        instance->mScriptable->detach();
+        browser->releaseobject(instance->mScriptable);
+    }
+    instance->mScriptable = nullptr;
+    if (instance->mCalls == 0)
+        delete instance;
+}
+
+NpInstance::CallGuard::CallGuard(NpInstance *instance)
+    : mInstance(instance)
+{
+    ++mInstance->mCalls;
+}
+
+NpInstance::CallGuard::~CallGuard()
+{
+    if (--mInstance->mCalls == 0 && mInstance->mDestroyed)
+        delete mInstance;
+}
+
+QWidget *NpInstance::control() const
+{
+    return mControl.get();
 }
 
 NPObject *NpInstance::scriptableObject()
 {
-    if (!mScriptable)
-        mScriptable = NpScriptable::create(mNpp, mControl.get(), [this] { repaint(); });
+    if (!mScriptable && !mDestroyed)
+        mScriptable = NpScriptable::create(mNpp, this);
     if (!mScriptable)
         return nullptr;
     return NpBrowser::functions()->retainobject(mScriptable);
@@ -109,6 +133,8 @@ void NpInstance::deliverMouse(QEvent::Type type, const QPoint &position, Qt::Mou
 
 void NpInstance::signalEmitted(const QMetaMethod &signal, const QVariantList &arguments)
 {
+    if (mDestroyed)
+        return;
     const NPNetscapeFuncs *browser = NpBrowser::functions();
     if (!mDispatcher) {
         NPObject *window = nullptr;
@@ -155,6 +181,8 @@ void NpInstance::signalEmitted(const QMetaMethod &signal, const QVariantList &ar
 
 void NpInstance::repaint()
 {
+    if (mDestroyed)
+        return;
     NPRect whole = {0, 0, static_cast<uint16_t>(mGeometry.height()), static_cast<uint16_t>(mGeometry.width())};
     NpBrowser::functions()->invalidaterect(mNpp, &whole);
 }

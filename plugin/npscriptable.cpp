@@ -1,6 +1,7 @@
 #include "npscriptable.h"
 
 #include "npbrowser.h"
+#include "npinstance.h"
 
 #include <QDebug>
 #include <QGenericArgument>
@@ -26,15 +27,19 @@ NPClass NpScriptable::sClass = {
 
 NpScriptable::NpScriptable() = default;
 
-NpScriptable *NpScriptable::create(NPP npp, QObject *target, std::function<void()> changed)
+NpScriptable *NpScriptable::create(NPP npp, NpInstance *instance)
 {
     auto *object = static_cast<NpScriptable *>(NpBrowser::functions()->createobject(npp, &sClass));
     if (!object)
         return nullptr;
-    object->mTarget = target;
-    object->mInterface = new ScriptInterface(target->metaObject());
-    object->mChanged = std::move(changed);
+    object->mInstance = instance;
+    object->mInterface = new ScriptInterface(instance->control()->metaObject());
     return object;
+}
+
+void NpScriptable::detach()
+{
+    mInstance = nullptr;
 }
 
 NPObject *NpScriptable::allocate(NPP, NPClass *)
@@ -51,15 +56,13 @@ void NpScriptable::deallocate(NPObject *object)
 
 void NpScriptable::invalidate(NPObject *object)
 {
-    auto *self = static_cast<NpScriptable *>(object);
-    self->mTarget = nullptr;
-    self->mChanged = nullptr;
+    static_cast<NpScriptable *>(object)->detach();
 }
 
 bool NpScriptable::hasMethod(NPObject *object, NPIdentifier name)
 {
     auto *self = static_cast<NpScriptable *>(object);
-    return self->mTarget && self->mInterface->hasMethod(NpBrowser::identifierName(name));
+    return self->mInstance && self->mInterface->hasMethod(NpBrowser::identifierName(name));
 }
 
 bool NpScriptable::invoke(NPObject *object, NPIdentifier name, const NPVariant *args, uint32_t argCount,
@@ -68,10 +71,12 @@ bool NpScriptable::invoke(NPObject *object, NPIdentifier name, const NPVariant *
     auto *self = static_cast<NpScriptable *>(object);
     const QByteArray methodName = NpBrowser::identifierName(name);
     const QMetaMethod method = self->mInterface->method(methodName, static_cast<int>(argCount));
-    if (!self->mTarget || !method.isValid()) {
+    if (!self->mInstance || !method.isValid()) {
         qWarning() << "npVelIn: no method" << methodName << "taking" << argCount << "arguments";
         return false;
     }
+    NpInstance *instance = self->mInstance;
+    const NpInstance::CallGuard guard(instance);
 
     // QMetaMethod::invoke takes at most ten arguments; keep the converted values alive until the call.
     std::array<QGenericArgument, 10> arguments;
@@ -91,15 +96,13 @@ bool NpScriptable::invoke(NPObject *object, NPIdentifier name, const NPVariant *
     if (method.returnType() != QMetaType::Void)
         returned = QVariant(method.returnType(), nullptr);
     const QGenericReturnArgument returnArgument(method.typeName(), returned.isValid() ? returned.data() : nullptr);
-    const bool invoked = method.invoke(self->mTarget, Qt::DirectConnection, returnArgument, arguments[0],
+    const bool invoked = method.invoke(instance->control(), Qt::DirectConnection, returnArgument, arguments[0],
                                        arguments[1], arguments[2], arguments[3], arguments[4], arguments[5],
                                        arguments[6], arguments[7], arguments[8], arguments[9]);
-    // The call may have run a nested event loop (the about box) in which the page went away.
-    if (!invoked || !self->mTarget)
-        return invoked;
+    if (!invoked)
+        return false;
     NpBrowser::fromVariant(returned, result);
-    if (self->mChanged)
-        self->mChanged();
+    instance->repaint();
     return true;
 }
 
@@ -111,16 +114,16 @@ bool NpScriptable::invokeDefault(NPObject *, const NPVariant *, uint32_t, NPVari
 bool NpScriptable::hasProperty(NPObject *object, NPIdentifier name)
 {
     auto *self = static_cast<NpScriptable *>(object);
-    return self->mTarget && self->mInterface->property(NpBrowser::identifierName(name)).isValid();
+    return self->mInstance && self->mInterface->property(NpBrowser::identifierName(name)).isValid();
 }
 
 bool NpScriptable::getProperty(NPObject *object, NPIdentifier name, NPVariant *result)
 {
     auto *self = static_cast<NpScriptable *>(object);
     const QMetaProperty property = self->mInterface->property(NpBrowser::identifierName(name));
-    if (!self->mTarget || !property.isReadable())
+    if (!self->mInstance || !property.isReadable())
         return false;
-    NpBrowser::fromVariant(property.read(self->mTarget), result);
+    NpBrowser::fromVariant(property.read(self->mInstance->control()), result);
     return true;
 }
 
@@ -129,15 +132,14 @@ bool NpScriptable::setProperty(NPObject *object, NPIdentifier name, const NPVari
     auto *self = static_cast<NpScriptable *>(object);
     const QByteArray propertyName = NpBrowser::identifierName(name);
     const QMetaProperty property = self->mInterface->property(propertyName);
-    if (!self->mTarget || !property.isWritable())
+    if (!self->mInstance || !property.isWritable())
         return false;
     QVariant converted = NpBrowser::toVariant(*value);
-    if (!converted.convert(property.userType()) || !property.write(self->mTarget, converted)) {
+    if (!converted.convert(property.userType()) || !property.write(self->mInstance->control(), converted)) {
         qWarning() << "npVelIn: cannot set the property" << propertyName;
         return false;
     }
-    if (self->mChanged)
-        self->mChanged();
+    self->mInstance->repaint();
     return true;
 }
 

@@ -3,19 +3,19 @@
 #include "npapi.h"
 #include "scriptinterface.h"
 
-#include <QObject>
-#include <QPointer>
-
-#include <functional>
+class NpInstance;
 
 // The object a page's script gets for an embedded control: the control's
 // public slots as methods and its properties as properties, through its
-// meta-object. Calls fail once the control is gone.
+// meta-object. The page may keep it after the instance is gone; it then
+// answers nothing.
 class NpScriptable : public NPObject
 {
 public:
     // A new object with one reference, owned by the browser's reference count.
-    static NpScriptable *create(NPP npp, QObject *target, std::function<void()> changed);
+    static NpScriptable *create(NPP npp, NpInstance *instance);
+    // The instance is going away.
+    void detach();
 
 private:
     NpScriptable();
@@ -33,7 +33,6 @@ private:
     static bool setProperty(NPObject *object, NPIdentifier name, const NPVariant *value);
     static bool removeProperty(NPObject *object, NPIdentifier name);
 
-    QPointer<QObject> mTarget;
+    NpInstance *mInstance = nullptr;
     ScriptInterface *mInterface = nullptr;
-    std::function<void()> mChanged; // the control may look different now
 };

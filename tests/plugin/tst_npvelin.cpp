@@ -5,9 +5,11 @@
 
 #include "npapi.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QHash>
 #include <QTest>
+#include <QTimer>
 
 #include <dlfcn.h>
 #include <cstdlib>
@@ -119,6 +121,7 @@ private slots:
     void createsOnlyItsContentType_data();
     void createsOnlyItsContentType();
     void scriptsTheControl();
+    void destroyDuringAboutBoxWaitsForTheCall();
     void cleanupTestCase();
 
 private:
@@ -241,6 +244,29 @@ void TestNpVelIn::scriptsTheControl()
     QVERIFY(!scriptable->hasProperty(object, id("text")));
     QVERIFY(!scriptable->getProperty(object, id("text"), &result));
     QVERIFY(!scriptable->invoke(object, id("setText"), &value, 1, &result));
+    releaseObject(object);
+}
+
+void TestNpVelIn::destroyDuringAboutBoxWaitsForTheCall()
+{
+    NPP_t npp = {};
+    NPObject *object = newScriptableInstance(&npp);
+    QVERIFY(object);
+    // The page goes away while the about box runs its event loop inside the call.
+    bool destroyed = false;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box)
+            return;
+        destroyed = mPlugin.destroy(&npp, nullptr) == NPERR_NO_ERROR;
+        box->close();
+    });
+    closer.start(20);
+    NPVariant result;
+    QVERIFY(object->_class->invoke(object, getStringIdentifier("about"), nullptr, 0, &result));
+    QVERIFY(destroyed);
+    QVERIFY(!object->_class->hasMethod(object, getStringIdentifier("about")));
     releaseObject(object);
 }
 
