@@ -6,6 +6,7 @@
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "messageboxes.h"
+#include "pluginhosting.h"
 #include "serverhosts.h"
 #include "sharedcookiejar.h"
 #include "startupconfig.h"
@@ -189,7 +190,7 @@ void MainWindow::replyFinished(QNetworkReply *qReply)
     QWebSettings *settings = mView->settings();
     settings->setAttribute(QWebSettings::JavascriptEnabled, true);
     settings->setAttribute(QWebSettings::AutoLoadImages, true);
-    settings->setAttribute(QWebSettings::PluginsEnabled, true);
+    hostPlugins(settings, QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
     settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
 
     mCookieJar = std::make_unique<SharedCookieJar>();
