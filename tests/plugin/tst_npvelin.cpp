@@ -101,14 +101,6 @@ NPVariant string(const char *text)
     return variant;
 }
 
-QString stringOf(const NPVariant &variant)
-{
-    if (variant.type != NPVariantType_String)
-        return QStringLiteral("<not a string>");
-    return QString::fromUtf8(variant.value.stringValue.UTF8Characters,
-                             int(variant.value.stringValue.UTF8Length));
-}
-
 } // namespace
 
 class TestNpVelIn : public QObject
@@ -295,9 +287,11 @@ NPObject *TestNpVelIn::newScriptableInstance(NPP_t *npp)
 QString TestNpVelIn::readText(NPObject *object)
 {
     NPVariant result;
-    if (!object->_class->getProperty(object, getStringIdentifier("text"), &result))
+    if (!object->_class->getProperty(object, getStringIdentifier("text"), &result)
+        || result.type != NPVariantType_String)
         return QStringLiteral("<no text>");
-    const QString text = stringOf(result);
+    const QString text = QString::fromUtf8(result.value.stringValue.UTF8Characters,
+                                           int(result.value.stringValue.UTF8Length));
     releaseVariantValue(&result);
     return text;
 }
