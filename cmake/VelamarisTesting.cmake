@@ -1,12 +1,13 @@
-# velamaris_add_test(<name> LABEL <subsystem> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
+# velamaris_add_test(<name> LABEL <subsystem> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>] [XVFB])
 #
 # One QtTest executable per test file. Every test runs headless, with a HOME,
 # XDG_CONFIG_HOME and TMPDIR of its own so that it never touches the user's
-# settings or another test's temporary files.
+# settings or another test's temporary files. XVFB runs a test that needs a
+# real X display (the xcb platform) in a virtual X server of its own.
 set(VELAMARIS_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
 
 function(velamaris_add_test name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "XVFB" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -14,9 +15,15 @@ function(velamaris_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt5::Test)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELAMARIS_TEST_BIN_DIR})
   set(home ${CMAKE_BINARY_DIR}/tests/home/${name})
-  add_test(NAME ${name} COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/run-test.sh $<TARGET_FILE:${name}>)
+  set(platform offscreen)
+  set(command sh ${CMAKE_SOURCE_DIR}/cmake/run-test.sh)
+  if(T_XVFB)
+    set(platform xcb)
+    list(APPEND command sh ${CMAKE_SOURCE_DIR}/cmake/run-xvfb.sh)
+  endif()
+  add_test(NAME ${name} COMMAND ${command} $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABEL}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "QT_QPA_PLATFORM=${platform};HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

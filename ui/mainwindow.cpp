@@ -6,6 +6,7 @@
 #include "environment.h"
 #include "messageboxes.h"
 #include "pagenotifier.h"
+#include "pluginhosting.h"
 #include "serverhosts.h"
 #include "sharedcookiejar.h"
 #include "softwareupdate.h"
@@ -142,7 +143,7 @@ void MainWindow::replyFinished(QNetworkReply *qReply)
     QWebSettings *settings = mView->settings();
     settings->setAttribute(QWebSettings::JavascriptEnabled, true);
     settings->setAttribute(QWebSettings::AutoLoadImages, true);
-    settings->setAttribute(QWebSettings::PluginsEnabled, true);
+    hostPlugins(settings, QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
     settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
 
     mCookieJar = std::make_unique<SharedCookieJar>();

@@ -109,6 +109,8 @@
     var writable = bridge.isCardWriteable();
     var old = bridge.isOldChip();
     $("card-tag").textContent = serial;
+    // The VelIn control's text where the plug-in runs; a plain property of the element elsewhere.
+    $("berth-kit").text = "Berth kit of card " + serial;
     $("card-free").textContent = formatBytes(free);
     $("card-room").textContent = formatBytes(room);
     $("card-cluster").textContent = formatBytes(bridge.getClusterSize());
