@@ -1,8 +1,8 @@
 # velamaris_add_test(<name> LABEL <subsystem> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
 #
 # One QtTest executable per test file. Every test runs headless, with a HOME,
-# XDG_CONFIG_HOME and TMPDIR of its own so that it never touches the user's
-# settings or another test's temporary files.
+# XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR of its own so that it never
+# touches the user's settings or another test's temporary files.
 set(VELAMARIS_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
 
 function(velamaris_add_test name)
@@ -18,5 +18,5 @@ function(velamaris_add_test name)
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABEL}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_RUNTIME_DIR=${home}/runtime;TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
