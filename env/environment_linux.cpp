@@ -17,7 +17,11 @@
 
 EnvironmentImpl *createPlatformEnvironment()
 {
-    return new LinuxEnvironmentImpl();
+    // Test seam: the end-to-end tests hand child processes a fake proc and
+    // sys tree, so that folders stand in for removable volumes.
+    const QString procRoot = qEnvironmentVariable("VELAMARIS_PROC_ROOT", QStringLiteral("/proc"));
+    const QString sysRoot = qEnvironmentVariable("VELAMARIS_SYS_ROOT", QStringLiteral("/sys"));
+    return new LinuxEnvironmentImpl(procRoot, sysRoot);
 }
 
 QString executableFileName(const QString &baseName)
