@@ -1,3 +1,4 @@
+#include "coreresources.h"
 #include "environment.h"
 #include "logging.h"
 #include "mainwindow.h"
@@ -5,20 +6,20 @@
 #include "serverhosts.h"
 #include "startupconfig.h"
 #include "terminationsignals.h"
-#include "uiresources.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QIcon>
 #include <QNetworkProxyFactory>
 #include <QSettings>
+#include <QSslSocket>
 
 int main(int argc, char *argv[])
 {
     const QDateTime startTime = QDateTime::currentDateTime();
 
     QApplication app(argc, argv);
-    initUiResources();
+    initCoreResources();
     app.setWindowIcon(QIcon(QStringLiteral(":/Images/air-icon.png")));
     QCoreApplication::setOrganizationName(QStringLiteral("Velamaris"));
     QCoreApplication::setOrganizationDomain(ServerHosts::organizationDomain());
@@ -44,8 +45,15 @@ int main(int argc, char *argv[])
     QSettings().setValue(QStringLiteral("ApplicationPath"), applicationPath);
 
     const QString serverHost = readServerHost(environment->applicationDir());
-    writeStartupBanner(startTime, applicationPath, environment->installerTempDir().absolutePath(),
-                       commandLine.cardPath, serverHost);
+    StartupBanner banner;
+    banner.startTime = startTime;
+    banner.platformName = environment->platformName();
+    banner.applicationPath = applicationPath;
+    banner.tempPath = environment->installerTempDir().absolutePath();
+    banner.cardPath = commandLine.cardPath;
+    banner.sslSupported = QSslSocket::supportsSsl();
+    banner.serverHost = serverHost;
+    writeStartupBanner(banner);
     setDeveloperMode(developerModeFor(serverHost, commandLine.inspect));
 
     int result = 0;

@@ -30,7 +30,7 @@ foreach(program Tidemart VelamarisChecker Sondrak tidemart-update)
 endforeach()
 install(FILES ${links} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT velamaris)
 
-install(FILES ${CMAKE_SOURCE_DIR}/ui/images/air-icon.png
+install(FILES ${CMAKE_SOURCE_DIR}/core/images/air-icon.png
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME velamaris-tidemart.png
   COMPONENT velamaris)
 

@@ -39,7 +39,7 @@ void FileDownloadAction::startAction()
         qDebug() << "*** Unable to open the temporary file: " << temporaryPath() << mTempFile->errorString();
         mWriteFailed = true;
         // The manager is still inside arm(); fail from the event loop.
-        failActionLater(DownloadError::LocalFileError);
+        failActionLater(ErrorWritingDownloadedFile);
     }
     emit started(this);
 }
@@ -61,7 +61,7 @@ void FileDownloadAction::storeAvailableData()
         if (mTempFile->write(mReadBuffer.constData(), count) != count) {
             qDebug() << "*** Unable to write the temporary file: " << temporaryPath() << mTempFile->errorString();
             mWriteFailed = true;
-            failActionLater(DownloadError::LocalFileError);
+            failActionLater(ErrorWritingDownloadedFile);
         }
     }
 }
@@ -79,7 +79,7 @@ void FileDownloadAction::finishAction()
     if (succeeded && mWriteFailed) {
         // Bytes were lost on the way to the disk: never report the file as
         // complete.
-        setErrorCode(DownloadError::LocalFileError);
+        setErrorCode(ErrorWritingDownloadedFile);
         succeeded = false;
     }
     if (succeeded) {
@@ -87,7 +87,7 @@ void FileDownloadAction::finishAction()
             QFile::remove(mDestinationPath);
         if (!mTempFile->rename(mDestinationPath)) {
             qDebug() << "*** Unable to move the downloaded file to: " << mDestinationPath << mTempFile->errorString();
-            setErrorCode(DownloadError::LocalFileError);
+            setErrorCode(ErrorWritingDownloadedFile);
             succeeded = false;
         }
     }

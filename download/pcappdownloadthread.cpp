@@ -1,6 +1,6 @@
 #include "pcappdownloadthread.h"
 
-#include "downloaderror.h"
+#include "errorcodes.h"
 #include "fileobject.h"
 
 #include <QDebug>
@@ -103,7 +103,7 @@ void PCAppDownloadThread::startTransfer()
 {
     const QString target = destinationFilePath();
     if (target.isEmpty()) {
-        reportFailure(DownloadError::LocalFileError, QStringLiteral("No file name for the download"));
+        reportFailure(ErrorWritingDownloadedFile, QStringLiteral("No file name for the download"));
         return;
     }
     const QUrl url(mUrl);
@@ -121,7 +121,7 @@ void PCAppDownloadThread::startTransfer()
         const QString message = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
         delete mFile;
         mFile = nullptr;
-        reportFailure(DownloadError::LocalFileError, message);
+        reportFailure(ErrorWritingDownloadedFile, message);
         return;
     }
 
@@ -213,7 +213,7 @@ void PCAppDownloadThread::endTransfer(int code, const QString &message)
     int result = code;
     QString text = message;
     if (mWriteFailed) {
-        result = DownloadError::LocalFileError;
+        result = ErrorWritingDownloadedFile;
         text = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
     }
     if (result == 0) {
@@ -221,7 +221,7 @@ void PCAppDownloadThread::endTransfer(int code, const QString &message)
         if (QFile::exists(target))
             QFile::remove(target);
         if (!mFile->rename(target)) {
-            result = DownloadError::LocalFileError;
+            result = ErrorWritingDownloadedFile;
             text = QStringLiteral("Unable to move the download to %1: %2").arg(target, mFile->errorString());
         }
     }

@@ -92,7 +92,7 @@ bool VelDownloadAction::hasFailed()
 {
     const bool failed = mHttpStatus.toInt() != 200 || mErrorCode != 0;
     if (failed && mExpectedSize > 0)
-        mErrorCode = DownloadError::FileWithWrongSize;
+        mErrorCode = FileWithWrongSize;
     return failed;
 }
 
@@ -136,7 +136,7 @@ void VelDownloadAction::checkConnectionStatus()
         return;
     }
     qDebug() << "*** time out elapsed for action: " << mUrl.toString();
-    failAction(DownloadError::TimeoutConnectionElapsed);
+    failAction(TimeoutConnectionElapsed);
 }
 
 void VelDownloadAction::failAction(ParseError code)

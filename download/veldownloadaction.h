@@ -1,6 +1,6 @@
 #pragma once
 
-#include "downloaderror.h"
+#include "errorcodes.h"
 #include "downloadtimings.h"
 
 #include <QElapsedTimer>

@@ -2,6 +2,7 @@
 
 #include "environmentimpl.h"
 #include "platformenvironment.h"
+#include "version.h"
 
 namespace {
 Environment *gInstance = nullptr;
@@ -32,8 +33,8 @@ void Environment::installImplementation(EnvironmentImpl *impl)
 QString Environment::serverAddress() const { return mServerAddress; }
 void Environment::setServerAddress(const QString &host) { mServerAddress = host; }
 
-QString Environment::versionString() { return QStringLiteral("1.5.1"); }
-int Environment::buildNumber() { return 151; }
+QString Environment::versionString() { return QString::fromLatin1(Version::text); }
+int Environment::buildNumber() { return Version::number; }
 
 QString Environment::updateIniPath() const { return mImpl->updateIniPath(); }
 QString Environment::platformName() const { return mImpl->platformName(); }

@@ -1,5 +1,7 @@
 #include "updatedialog.h"
 
+#include "coreresources.h"
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -8,7 +10,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+static void registerSelfUpdateResources()
+{
+    Q_INIT_RESOURCE(selfupdate);
+}
+
 namespace {
+// The dialog's images live in this library; registering them here spares
+// every program that shows the dialog from knowing about them.
+void initDialogResources()
+{
+    static const bool registered = (registerSelfUpdateResources(), initCoreResources(), true);
+    Q_UNUSED(registered)
+}
+
 QLabel *makeLabel(const QString &objectName, const QString &text, int pointSize, bool bold, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -33,6 +48,7 @@ QPushButton *makeIconButton(const QString &objectName, const QString &icon, cons
 UpdateDialog::UpdateDialog(QWidget *parent)
     : QDialog(parent)
 {
+    initDialogResources();
     setObjectName(QStringLiteral("UpdateDialog"));
     resize(450, 267);
     setMinimumSize(0, 0);

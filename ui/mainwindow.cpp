@@ -9,6 +9,7 @@
 #include "serverhosts.h"
 #include "sharedcookiejar.h"
 #include "startupconfig.h"
+#include "errorcodes.h"
 #include "titles.h"
 #include "updatedialog.h"
 #include "velamarisclientbridge.h"

@@ -8,7 +8,7 @@
 #include "fileobject.h"
 #include "installation.h"
 #include "manifest.h"
-#include "titles.h"
+#include "errorcodes.h"
 #include "veldownloadmanager.h"
 
 #include <QDateTime>

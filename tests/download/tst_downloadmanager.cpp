@@ -295,7 +295,7 @@ void TestDownloadManager::cutConnectionsNeverYieldTruncatedFiles()
         QCOMPARE(action->getActionError(), 0);
         QCOMPARE(TestSupport::readFile(filePath("chart.bin")), GeneratedBody::expected(size));
     } else {
-        QCOMPARE(action->getActionError(), expectedSize > 0 ? DownloadError::FileWithWrongSize
+        QCOMPARE(action->getActionError(), expectedSize > 0 ? FileWithWrongSize
                                                             : ParseError(QNetworkReply::RemoteHostClosedError));
         QVERIFY(!QFile::exists(filePath("chart.bin")));
         QCOMPARE(mLog->count(kNoMoreRetries), 1);
@@ -318,7 +318,7 @@ void TestDownloadManager::fourFailuresAbandonTheBatch()
     QCOMPARE(http().requestCount("/third.bin"), 0);
 
     const QList<VelDownloadAction *> actions = worker->actions();
-    QCOMPARE(actions.at(0)->getActionError(), DownloadError::FileWithWrongSize);
+    QCOMPARE(actions.at(0)->getActionError(), FileWithWrongSize);
     QCOMPARE(actions.at(0)->retriesLeft(), 0);
     for (VelDownloadAction *queued : actions.mid(1)) {
         QCOMPARE(queued->retriesLeft(), 4);
@@ -425,10 +425,10 @@ void TestDownloadManager::answerDecidesTheOutcome_data()
 
     QTest::newRow("200") << 200 << qint64(100) << 0;
     QTest::newRow("404 without announced size") << 404 << qint64(0) << int(QNetworkReply::ContentNotFoundError);
-    QTest::newRow("404 with announced size") << 404 << qint64(1) << int(DownloadError::FileWithWrongSize);
+    QTest::newRow("404 with announced size") << 404 << qint64(1) << int(FileWithWrongSize);
     QTest::newRow("500 without announced size") << 500 << qint64(0) << int(QNetworkReply::InternalServerError);
     QTest::newRow("redirect without announced size") << 302 << qint64(0) << 0;
-    QTest::newRow("redirect with announced size") << 302 << qint64(100) << int(DownloadError::FileWithWrongSize);
+    QTest::newRow("redirect with announced size") << 302 << qint64(100) << int(FileWithWrongSize);
     QTest::newRow("204 without announced size") << 204 << qint64(0) << 0;
 }
 
@@ -508,7 +508,7 @@ void TestDownloadManager::inactivityDecidesTimeout()
     VelDownloadAction *action = worker->actions().at(0);
     const QString timeoutLine = QStringLiteral("*** time out elapsed for action:  ") + quoted(mServer->url("/file.bin"));
     if (timesOut) {
-        QCOMPARE(action->getActionError(), DownloadError::TimeoutConnectionElapsed);
+        QCOMPARE(action->getActionError(), TimeoutConnectionElapsed);
         QCOMPARE(mLog->count(timeoutLine), 4);
         QCOMPARE(mLog->count(QStringLiteral("*** VelDownloadAction throws ConnectionError:  900")), 4);
         QVERIFY(!QFile::exists(filePath("file.bin")));
@@ -611,7 +611,7 @@ void TestDownloadManager::failedAttemptLeavesOldFileAndNoTemp()
     auto worker = startFileBatch({ { "/chart.bin", "chart.bin", 50000 } });
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
 
-    QCOMPARE(worker->actions().at(0)->getActionError(), DownloadError::FileWithWrongSize);
+    QCOMPARE(worker->actions().at(0)->getActionError(), FileWithWrongSize);
     QCOMPARE(TestSupport::readFile(filePath("chart.bin")), QByteArray("old chart"));
     QVERIFY(!QFile::exists(filePath("chart.bin.tmp")));
 }
@@ -656,7 +656,7 @@ void TestDownloadManager::unwritableDestinationFails()
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
 
     // Never reported as a complete file.
-    QCOMPARE(worker->actions().at(0)->getActionError(), DownloadError::LocalFileError);
+    QCOMPARE(worker->actions().at(0)->getActionError(), ErrorWritingDownloadedFile);
     QCOMPARE(mLog->count(kNoMoreRetries), 1);
     QCOMPARE(mLog->count(completedLine(mServer->url("/chart.bin"))), 0);
     QCOMPARE(QFileInfo(filePath(fileName)).isDir(), destinationIsFolder);

@@ -1,4 +1,4 @@
-#include "downloaderror.h"
+#include "errorcodes.h"
 #include "fileobject.h"
 #include "generatedbody.h"
 #include "installerlistener.h"
@@ -218,8 +218,8 @@ void TestPCAppDownloadThread::unusableEntryIsRefused_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("no file name") << "/TidemartSetup.exe" << "" << int(DownloadError::LocalFileError);
-    QTest::newRow("only a folder") << "/TidemartSetup.exe" << "setup/" << int(DownloadError::LocalFileError);
+    QTest::newRow("no file name") << "/TidemartSetup.exe" << "" << int(ErrorWritingDownloadedFile);
+    QTest::newRow("only a folder") << "/TidemartSetup.exe" << "setup/" << int(ErrorWritingDownloadedFile);
     QTest::newRow("local file") << "file:///etc/hostname" << "hostname" << int(QNetworkReply::ProtocolUnknownError);
 }
 

@@ -7,7 +7,6 @@
 #include "storesimulator.h"
 #include "testenvironment.h"
 #include "testsupport.h"
-#include "uiresources.h"
 #include "updatedialog.h"
 
 #include <QApplication>
@@ -100,7 +99,6 @@ void SoftwareUpdateTest::initTestCase()
 {
     QCoreApplication::setOrganizationName("Velamaris");
     QCoreApplication::setApplicationName("Velamaris Tidemart");
-    initUiResources();
     MessageBoxes::setHandler([this](const MessageBoxRequest &request) {
         mBoxes.append(request);
         return request.defaultButton;

@@ -1,5 +1,4 @@
 #include "updatedialog.h"
-#include "uiresources.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -10,17 +9,11 @@ class UpdateDialogTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void layoutAndTexts();
     void enterUpdates();
     void escapeAndExitLeave_data();
     void escapeAndExitLeave();
 };
-
-void UpdateDialogTest::initTestCase()
-{
-    initUiResources();
-}
 
 void UpdateDialogTest::layoutAndTexts()
 {

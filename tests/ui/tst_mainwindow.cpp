@@ -6,7 +6,6 @@
 #include "storesimulator.h"
 #include "testenvironment.h"
 #include "testsupport.h"
-#include "uiresources.h"
 #include "velamarisclientbridge.h"
 #include "webpage.h"
 
@@ -91,7 +90,6 @@ void MainWindowTest::initTestCase()
 {
     QCoreApplication::setOrganizationName("Velamaris");
     QCoreApplication::setApplicationName("Velamaris Tidemart");
-    initUiResources();
     mEnvironmentDir = std::make_unique<QTemporaryDir>();
     QVERIFY(mEnvironmentDir->isValid());
     mEnvironment = TestEnvironment::install(mEnvironmentDir->path());

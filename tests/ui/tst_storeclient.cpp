@@ -7,7 +7,6 @@
 #include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
-#include "uiresources.h"
 #include "velamarisclientbridge.h"
 #include "webpage.h"
 
@@ -95,7 +94,6 @@ void StoreClientTest::initTestCase()
 {
     QCoreApplication::setOrganizationName("Velamaris");
     QCoreApplication::setApplicationName("Velamaris Tidemart");
-    initUiResources();
     mEnvironmentDir = std::make_unique<QTemporaryDir>();
     QVERIFY(mEnvironmentDir->isValid());
     TestEnvironment::install(mEnvironmentDir->path());

@@ -5,7 +5,7 @@
 #include "localhttpserver.h"
 #include "logcapture.h"
 #include "testsupport.h"
-#include "titles.h"
+#include "errorcodes.h"
 #include "tmpfsmount.h"
 #include "veldownloadmanager.h"
 #include "velnetworkmanager.h"

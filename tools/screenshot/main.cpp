@@ -8,7 +8,6 @@
 #include "mainwindow.h"
 #include "messageboxes.h"
 #include "storesimulator.h"
-#include "uiresources.h"
 #include "webpage.h"
 
 #include <QApplication>
@@ -58,7 +57,6 @@ int main(int argc, char *argv[])
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
     qInstallMessageHandler(quietHandler);
-    initUiResources();
     QCoreApplication::setOrganizationName(QStringLiteral("Velamaris"));
     QCoreApplication::setApplicationName(QStringLiteral("Velamaris Tidemart"));
     MessageBoxes::answerAutomatically();

@@ -1,11 +1,10 @@
 #include "startupconfig.h"
 
-#include "environment.h"
 #include "serverhosts.h"
+#include "version.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QSslSocket>
 
 namespace {
 bool gDeveloperMode = false;
@@ -51,21 +50,20 @@ bool developerModeFor(const QString &serverHost, bool inspect)
 bool developerMode() { return gDeveloperMode; }
 void setDeveloperMode(bool enabled) { gDeveloperMode = enabled; }
 
-void writeStartupBanner(const QDateTime &startTime, const QString &applicationPath, const QString &tempPath,
-                        const QString &cardPath, const QString &serverHost)
+void writeStartupBanner(const StartupBanner &banner)
 {
     const char *rule = "------------------------------------------------------------";
     qDebug() << rule;
     qDebug() << "---";
     qDebug() << "--";
-    qDebug() << "-    Tidemart Version: " << Environment::versionString();
-    qDebug() << "-    Operating system: " << Environment::instance()->platformName();
-    qDebug() << "-         Starting at: " << startTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    qDebug() << "-        Boundle path: " << applicationPath;
-    qDebug() << "-         Temp folder: " << tempPath;
-    qDebug() << "-           Card path: " << cardPath;
-    qDebug() << "-       SSL supported: " << QSslSocket::supportsSsl();
-    qDebug() << "-      Server address: " << serverHost;
+    qDebug() << "-    Tidemart Version: " << QString::fromLatin1(Version::text);
+    qDebug() << "-    Operating system: " << banner.platformName;
+    qDebug() << "-         Starting at: " << banner.startTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    qDebug() << "-        Boundle path: " << banner.applicationPath;
+    qDebug() << "-         Temp folder: " << banner.tempPath;
+    qDebug() << "-           Card path: " << banner.cardPath;
+    qDebug() << "-       SSL supported: " << banner.sslSupported;
+    qDebug() << "-      Server address: " << banner.serverHost;
     qDebug() << "--";
     qDebug() << "---";
     qDebug() << rule;

@@ -8,7 +8,7 @@
 #include "environment.h"
 #include "logging.h"
 #include "serverhosts.h"
-#include "titles.h"
+#include "errorcodes.h"
 #include "veldownloadmanager.h"
 #include "velnetworkmanager.h"
 

@@ -1,6 +1,7 @@
 #include "serverhosts.h"
 #include "startupconfig.h"
 #include "testsupport.h"
+#include "errorcodes.h"
 #include "titles.h"
 
 #include <QTemporaryDir>

@@ -28,6 +28,17 @@ bool developerModeFor(const QString &serverHost, bool inspect);
 bool developerMode();
 void setDeveloperMode(bool enabled);
 
+// What the start-up banner shows.
+struct StartupBanner
+{
+    QDateTime startTime;
+    QString platformName;
+    QString applicationPath;
+    QString tempPath;
+    QString cardPath;
+    bool sslSupported = false;
+    QString serverHost;
+};
+
 // The start-up banner, one debug line per item.
-void writeStartupBanner(const QDateTime &startTime, const QString &applicationPath, const QString &tempPath,
-                        const QString &cardPath, const QString &serverHost);
+void writeStartupBanner(const StartupBanner &banner);

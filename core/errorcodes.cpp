@@ -1,27 +1,6 @@
-#include "titles.h"
-
-#include "environment.h"
-#include "serverhosts.h"
+#include "errorcodes.h"
 
 #include <QHash>
-
-QString serverEditionLabel(const QString &serverHost)
-{
-    if (serverHost == ServerHosts::productionMirror())
-        return QStringLiteral("Velamaris");
-    if (serverHost == ServerHosts::development())
-        return QStringLiteral("Velamaris DEVELOPER");
-    if (serverHost == ServerHosts::beta())
-        return QStringLiteral("Velamaris BETA");
-    return QStringLiteral("Unknow Server");
-}
-
-QString applicationTitle(const QString &editionLabel, int percentage)
-{
-    if (percentage >= 1 && percentage <= 99)
-        return QStringLiteral("%1 - V%2 - (%3)").arg(editionLabel, Environment::versionString()).arg(percentage);
-    return QStringLiteral("%1 - V%2").arg(editionLabel, Environment::versionString());
-}
 
 QString errorCodeName(int code)
 {

@@ -1,4 +1,0 @@
-#pragma once
-
-// Registers the images of the store client (":/Images/...") held in the ui library.
-void initUiResources();
