@@ -1,4 +1,4 @@
-#include "buildconfig.h"
+#include "serverhosts.h"
 #include "velamarischecker.h"
 
 #include <QCoreApplication>
@@ -9,7 +9,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // The store client's identity, so that both share one settings store.
     QCoreApplication::setOrganizationName(QStringLiteral("Velamaris"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral(TIDEMART_ORG_DOMAIN));
+    QCoreApplication::setOrganizationDomain(ServerHosts::organizationDomain());
     QCoreApplication::setApplicationName(QStringLiteral("Velamaris Tidemart"));
 
     auto *checker = new VelamarisChecker();
