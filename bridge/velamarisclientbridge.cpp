@@ -57,6 +57,12 @@ void VelamarisClientBridge::stopInstallerDownload()
     mInstallerThread = nullptr;
 }
 
+void VelamarisClientBridge::setCardPath(const QString &path)
+{
+    mCardPath = path;
+    mCardOpened = false;
+}
+
 void VelamarisClientBridge::searchCard()
 {
     if (!mCardPath.isEmpty()) {

@@ -436,6 +436,23 @@ void MainWindow::sonarTrackReport(int uploaded, int alreadyUploaded, int corrupt
         mBridge->setSonarCounts(uploaded, alreadyUploaded, corrupted);
 }
 
+void MainWindow::takeHandedOverCard(const QString &cardPath)
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+    if (cardPath.isEmpty())
+        return;
+    if (mProcessThread && mProcessThread->isRunning()) {
+        qDebug() << "- Card handed over during a card update, not taken: " << cardPath;
+        return;
+    }
+    qDebug() << "- Card handed over: " << cardPath;
+    mCardPath = cardPath;
+    if (mBridge)
+        mBridge->setCardPath(cardPath);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (mLeaving) {

@@ -84,6 +84,8 @@ public slots:
     void convertSonarTrack();
     void uploadSonarTrack();
     void sonarTrackReport(int uploaded, int alreadyUploaded, int corrupted);
+    // A later start of the program handed a card over (empty: none).
+    void takeHandedOverCard(const QString &cardPath);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
