@@ -1,43 +1,25 @@
 #include "filedownloadaction.h"
 
 #include <QDebug>
-#include <QFile>
 
 namespace {
 constexpr int kReadChunk = 256 * 1024;
 }
 
-FileDownloadAction::FileDownloadAction(const QUrl &url, const QString &destinationPath, QObject *observer,
-                                       QObject *parent)
+FileDownloadAction::FileDownloadAction(const QUrl &url, const QString &destinationPath,
+                                       const DownloadObserver &observer, QObject *parent)
     : VelDownloadAction(url, observer, parent)
-    , mDestinationPath(destinationPath)
+    , mSink(destinationPath)
 {
 }
 
-FileDownloadAction::~FileDownloadAction()
-{
-    // Destroyed in the middle of a transfer: leave nothing half written.
-    if (mTempFile)
-        discardTemporaryFile();
-}
-
-QString FileDownloadAction::temporaryPath() const
-{
-    return mDestinationPath + QStringLiteral(".tmp");
-}
+// Destroyed in the middle of a transfer, the sink removes its ".tmp" file.
+FileDownloadAction::~FileDownloadAction() = default;
 
 void FileDownloadAction::startAction()
 {
-    if (!mTempFile)
-        mTempFile = new QFile(temporaryPath(), this);
-    if (mTempFile->isOpen())
-        mTempFile->close();
-    mWriteFailed = false;
-    // Unbuffered: the bytes come in large blocks already, and what has
-    // arrived is on disk rather than in a second buffer.
-    if (!mTempFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        qDebug() << "*** Unable to open the temporary file: " << temporaryPath() << mTempFile->errorString();
-        mWriteFailed = true;
+    if (!mSink.open()) {
+        qDebug() << "*** Unable to open the temporary file: " << temporaryPath() << mSink.errorString();
         // The manager is still inside arm(); fail from the event loop.
         failActionLater(ErrorWritingDownloadedFile);
     }
@@ -47,7 +29,7 @@ void FileDownloadAction::startAction()
 void FileDownloadAction::storeAvailableData()
 {
     QNetworkReply *source = reply();
-    if (!mTempFile || !source || !source->isReadable())
+    if (!mSink.isStarted() || !source || !source->isReadable())
         return;
     if (mReadBuffer.size() < kReadChunk)
         mReadBuffer.resize(kReadChunk);
@@ -56,11 +38,10 @@ void FileDownloadAction::storeAvailableData()
         if (count <= 0)
             break;
         addReceivedBytes(count);
-        if (mWriteFailed)
+        if (mSink.hasFailed())
             continue;
-        if (mTempFile->write(mReadBuffer.constData(), count) != count) {
-            qDebug() << "*** Unable to write the temporary file: " << temporaryPath() << mTempFile->errorString();
-            mWriteFailed = true;
+        if (!mSink.write(mReadBuffer.constData(), count)) {
+            qDebug() << "*** Unable to write the temporary file: " << temporaryPath() << mSink.errorString();
             failActionLater(ErrorWritingDownloadedFile);
         }
     }
@@ -68,44 +49,28 @@ void FileDownloadAction::storeAvailableData()
 
 void FileDownloadAction::finishAction()
 {
-    if (!mTempFile)
+    if (!mSink.isStarted())
         return;
 
-    if (mTempFile->isOpen() && !mTempFile->flush())
-        mWriteFailed = true;
-    mTempFile->close();
-
-    bool succeeded = getActionError() == 0 && httpStatus().toInt() == 200;
-    if (succeeded && mWriteFailed) {
-        // Bytes were lost on the way to the disk: never report the file as
-        // complete.
-        setErrorCode(ErrorWritingDownloadedFile);
-        succeeded = false;
-    }
-    if (succeeded) {
-        if (QFile::exists(mDestinationPath))
-            QFile::remove(mDestinationPath);
-        if (!mTempFile->rename(mDestinationPath)) {
-            qDebug() << "*** Unable to move the downloaded file to: " << mDestinationPath << mTempFile->errorString();
+    if (getActionError() != 0 || httpStatus().toInt() != 200) {
+        mSink.discard();
+    } else {
+        // The manager has compared the announced length with the bytes
+        // received (checkReceivedLength), for every kind of action.
+        switch (mSink.commit()) {
+        case TemporaryFileSink::Outcome::Committed:
+            break;
+        case TemporaryFileSink::Outcome::RenameFailed:
+            qDebug() << "*** Unable to move the downloaded file to: " << destinationPath() << mSink.errorString();
             setErrorCode(ErrorWritingDownloadedFile);
-            succeeded = false;
+            break;
+        case TemporaryFileSink::Outcome::WriteFailed:
+        case TemporaryFileSink::Outcome::WrongLength:
+            // Bytes were lost on the way to the disk: never report the file
+            // as complete.
+            setErrorCode(ErrorWritingDownloadedFile);
+            break;
         }
     }
-    if (succeeded) {
-        // The file object now names the destination; the next attempt, if
-        // any, must start from a fresh ".tmp" file.
-        delete mTempFile;
-        mTempFile = nullptr;
-    } else {
-        discardTemporaryFile();
-    }
     emit finished(this);
-}
-
-void FileDownloadAction::discardTemporaryFile()
-{
-    mTempFile->close();
-    mTempFile->remove();
-    delete mTempFile;
-    mTempFile = nullptr;
 }

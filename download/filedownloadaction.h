@@ -1,11 +1,10 @@
 #pragma once
 
+#include "temporaryfilesink.h"
 #include "veldownloadaction.h"
 
 #include <QByteArray>
 #include <QString>
-
-class QFile;
 
 // Downloads into destinationPath + ".tmp" and, when the attempt succeeded,
 // moves that file over destinationPath. A failed attempt removes the ".tmp"
@@ -15,12 +14,12 @@ class FileDownloadAction : public VelDownloadAction
     Q_OBJECT
 
 public:
-    FileDownloadAction(const QUrl &url, const QString &destinationPath, QObject *observer,
+    FileDownloadAction(const QUrl &url, const QString &destinationPath, const DownloadObserver &observer,
                        QObject *parent = nullptr);
     ~FileDownloadAction() override;
 
-    QString destinationPath() const { return mDestinationPath; }
-    QString temporaryPath() const;
+    QString destinationPath() const { return mSink.destinationPath(); }
+    QString temporaryPath() const { return mSink.temporaryPath(); }
 
 public slots:
     void startAction() override;
@@ -28,11 +27,6 @@ public slots:
     void storeAvailableData() override;
 
 private:
-    void discardTemporaryFile();
-
-    QFile *mTempFile = nullptr;
-    QString mDestinationPath;
-    // The sink could not take the bytes of this attempt.
-    bool mWriteFailed = false;
+    TemporaryFileSink mSink;
     QByteArray mReadBuffer;
 };

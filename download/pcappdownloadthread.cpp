@@ -1,11 +1,12 @@
 #include "pcappdownloadthread.h"
 
+#include "announcedlength.h"
 #include "errorcodes.h"
 #include "fileobject.h"
+#include "temporaryfilesink.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkRequest>
@@ -52,11 +53,6 @@ QString PCAppDownloadThread::destinationFilePath() const
     return name.isEmpty() ? QString() : QDir(mDestinationFolder).filePath(name);
 }
 
-QString PCAppDownloadThread::temporaryPath() const
-{
-    return destinationFilePath() + QStringLiteral(".tmp");
-}
-
 void PCAppDownloadThread::stop()
 {
     quit();
@@ -80,8 +76,7 @@ void PCAppDownloadThread::run()
     connect(&networkManager, &QNetworkAccessManager::finished, this, &PCAppDownloadThread::replyFinished,
             Qt::DirectConnection);
 
-    delete mFile;
-    mFile = nullptr;
+    mSink.reset();
     startTransfer();
     exec();
 
@@ -90,11 +85,7 @@ void PCAppDownloadThread::run()
     if (mReply)
         mReply->abort();
     delete mReply;
-    if (mFile) {
-        mFile->remove();
-        delete mFile;
-        mFile = nullptr;
-    }
+    mSink.reset();
     disconnect(&networkManager, nullptr, this, nullptr);
     mNetworkManager = nullptr;
 }
@@ -114,13 +105,11 @@ void PCAppDownloadThread::startTransfer()
     }
 
     QDir().mkpath(mDestinationFolder);
-    mWriteFailed = false;
-    mReceivedBytes = 0;
-    mFile = new QFile(temporaryPath());
-    if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        const QString message = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
-        delete mFile;
-        mFile = nullptr;
+    mSink = std::make_unique<TemporaryFileSink>(target);
+    if (!mSink->open()) {
+        const QString message =
+            QStringLiteral("Unable to write %1: %2").arg(mSink->temporaryPath(), mSink->errorString());
+        mSink.reset();
         reportFailure(ErrorWritingDownloadedFile, message);
         return;
     }
@@ -150,24 +139,13 @@ void PCAppDownloadThread::replyFinished(QNetworkReply *qReply)
 
     const QNetworkReply::NetworkError error = qReply->error();
     const QVariant status = qReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    // Qt may end a reply whose connection closed early without an error
-    // (after sending the request again on its own): the announced length
-    // tells. A compressed body is counted after decompression.
-    const QVariant length = qReply->header(QNetworkRequest::ContentLengthHeader);
-    const QByteArray encoding = qReply->rawHeader("Content-Encoding").trimmed().toLower();
-    const bool lengthKnown = length.isValid() && (encoding.isEmpty() || encoding == "identity");
     if (error != QNetworkReply::NoError) {
         endTransfer(error, qReply->errorString());
     } else if (status.toInt() != 200) {
         endTransfer(QNetworkReply::UnknownContentError,
                     QStringLiteral("The server answered with HTTP status %1").arg(status.toInt()));
-    } else if (lengthKnown && length.toLongLong() != mReceivedBytes) {
-        endTransfer(QNetworkReply::RemoteHostClosedError,
-                    QStringLiteral("The connection closed after %1 of %2 bytes")
-                        .arg(mReceivedBytes)
-                        .arg(length.toLongLong()));
     } else {
-        endTransfer(0, QString());
+        endTransfer(0, QString(), announcedLength(*qReply));
     }
 }
 
@@ -180,14 +158,12 @@ void PCAppDownloadThread::progressDownload(qint64 bytesReceived, qint64 bytesTot
 void PCAppDownloadThread::dataRead()
 {
     // An aborted reply is closed: nothing left to read.
-    if (!mReply || !mFile || !mReply->isReadable())
+    if (!mReply || !mSink || !mReply->isReadable())
         return;
     const QByteArray bytes = mReply->readAll();
-    mReceivedBytes += bytes.size();
-    if (bytes.isEmpty() || mWriteFailed)
+    if (bytes.isEmpty() || mSink->hasFailed())
         return;
-    if (mFile->write(bytes) != bytes.size()) {
-        mWriteFailed = true;
+    if (!mSink->write(bytes.constData(), bytes.size())) {
         // Stop the transfer; its end reports the write failure.
         QMetaObject::invokeMethod(mReply.data(), &QNetworkReply::abort, Qt::QueuedConnection);
     }
@@ -202,38 +178,45 @@ void PCAppDownloadThread::downloadCompleted()
 {
 }
 
-void PCAppDownloadThread::endTransfer(int code, const QString &message)
+void PCAppDownloadThread::endTransfer(int code, const QString &message, qint64 expectedLength)
 {
-    if (!mFile)
+    if (!mSink)
         return;
-    if (!mFile->flush())
-        mWriteFailed = true;
-    mFile->close();
+    const std::unique_ptr<TemporaryFileSink> sink = std::move(mSink);
+    const QString writeFailure = QStringLiteral("Unable to write %1: %2");
 
     int result = code;
     QString text = message;
-    if (mWriteFailed) {
-        result = ErrorWritingDownloadedFile;
-        text = QStringLiteral("Unable to write %1: %2").arg(mFile->fileName(), mFile->errorString());
-    }
-    if (result == 0) {
-        const QString target = destinationFilePath();
-        if (QFile::exists(target))
-            QFile::remove(target);
-        if (!mFile->rename(target)) {
+    if (code != 0 || sink->hasFailed()) {
+        // Bytes lost on the way to the disk outweigh what the network said.
+        if (sink->hasFailed()) {
             result = ErrorWritingDownloadedFile;
-            text = QStringLiteral("Unable to move the download to %1: %2").arg(target, mFile->errorString());
+            text = writeFailure.arg(sink->temporaryPath(), sink->errorString());
         }
-    }
-    if (result == 0) {
-        delete mFile;
-        mFile = nullptr;
-        emit FileDownloaded(mThreadName);
+        sink->discard();
+        reportFailure(result, text);
         return;
     }
-    mFile->remove();
-    delete mFile;
-    mFile = nullptr;
+
+    const qint64 received = sink->size();
+    switch (sink->commit(expectedLength)) {
+    case TemporaryFileSink::Outcome::Committed:
+        emit FileDownloaded(mThreadName);
+        return;
+    case TemporaryFileSink::Outcome::WriteFailed:
+        result = ErrorWritingDownloadedFile;
+        text = writeFailure.arg(sink->temporaryPath(), sink->errorString());
+        break;
+    case TemporaryFileSink::Outcome::WrongLength:
+        result = QNetworkReply::RemoteHostClosedError;
+        text = QStringLiteral("The connection closed after %1 of %2 bytes").arg(received).arg(expectedLength);
+        break;
+    case TemporaryFileSink::Outcome::RenameFailed:
+        result = ErrorWritingDownloadedFile;
+        text = QStringLiteral("Unable to move the download to %1: %2")
+                   .arg(sink->destinationPath(), sink->errorString());
+        break;
+    }
     reportFailure(result, text);
 }
 

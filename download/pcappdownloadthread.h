@@ -7,8 +7,10 @@
 #include <QString>
 #include <QThread>
 
+#include <memory>
+
 class FileObject;
-class QFile;
+class TemporaryFileSink;
 class QNetworkAccessManager;
 class QNetworkCookieJar;
 
@@ -73,13 +75,12 @@ protected:
 
 private:
     void startTransfer();
-    void endTransfer(int code, const QString &message);
+    void endTransfer(int code, const QString &message, qint64 expectedLength = -1);
     void reportFailure(int code, const QString &message);
-    QString temporaryPath() const;
 
     QNetworkAccessManager *mNetworkManager = nullptr;
     QPointer<QNetworkReply> mReply;
-    QFile *mFile = nullptr;
+    std::unique_ptr<TemporaryFileSink> mSink;
     QString mThreadName;
     QString mDestinationFolder;
     QString mUrl;
@@ -87,6 +88,4 @@ private:
 
     QPointer<QNetworkCookieJar> mCookieJar;
     DownloadTimings mTimings;
-    bool mWriteFailed = false;
-    qint64 mReceivedBytes = 0;
 };

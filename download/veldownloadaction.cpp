@@ -1,9 +1,11 @@
 #include "veldownloadaction.h"
 
+#include "announcedlength.h"
+
 #include <QDebug>
 #include <QTimer>
 
-VelDownloadAction::VelDownloadAction(const QUrl &url, QObject *observer, QObject *parent)
+VelDownloadAction::VelDownloadAction(const QUrl &url, const DownloadObserver &observer, QObject *parent)
     : QObject(parent)
     , mUrl(url)
     , mObserver(observer)
@@ -43,6 +45,19 @@ void VelDownloadAction::detachReply()
     mReply = nullptr;
 }
 
+void VelDownloadAction::connectObserver()
+{
+    disconnectObserver();
+    mObserverConnections = mObserver.connectTo(this);
+}
+
+void VelDownloadAction::disconnectObserver()
+{
+    for (const QMetaObject::Connection &connection : qAsConst(mObserverConnections))
+        disconnect(connection);
+    mObserverConnections.clear();
+}
+
 void VelDownloadAction::captureReplyInfo()
 {
     if (!mReply)
@@ -53,21 +68,12 @@ void VelDownloadAction::captureReplyInfo()
 
 void VelDownloadAction::checkReceivedLength()
 {
-    // Qt's HTTP layer may answer an early close of the connection by sending
-    // the request again on its own, and then end the reply without an error
-    // although part of the body is missing. The announced length tells.
     if (!mReply || mErrorCode != 0 || mHttpStatus.toInt() != 200)
         return;
-    const QVariant length = mReply->header(QNetworkRequest::ContentLengthHeader);
-    if (!length.isValid())
+    const qint64 length = announcedLength(*mReply);
+    if (length < 0 || mReceivedBytes == length)
         return;
-    // A compressed body is counted after decompression.
-    const QByteArray encoding = mReply->rawHeader("Content-Encoding").trimmed().toLower();
-    if (!encoding.isEmpty() && encoding != "identity")
-        return;
-    if (mReceivedBytes == length.toLongLong())
-        return;
-    qDebug() << "*** Incomplete download, bytes received: " << mReceivedBytes << " of " << length.toLongLong()
+    qDebug() << "*** Incomplete download, bytes received: " << mReceivedBytes << " of " << length
              << " from: " << mUrl.toString();
     mErrorCode = QNetworkReply::RemoteHostClosedError;
 }

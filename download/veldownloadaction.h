@@ -1,7 +1,8 @@
 #pragma once
 
-#include "errorcodes.h"
+#include "downloadobserver.h"
 #include "downloadtimings.h"
+#include "errorcodes.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -22,13 +23,12 @@ class VelDownloadAction : public QObject
     Q_OBJECT
 
 public:
-    // observer receives actionProgress, started and finished through slots
-    // of the same names (the manager connects them); null for none.
-    VelDownloadAction(const QUrl &url, QObject *observer, QObject *parent = nullptr);
+    // observer hears actionProgress, started and finished while the manager
+    // runs the action; nullptr for none.
+    VelDownloadAction(const QUrl &url, const DownloadObserver &observer, QObject *parent = nullptr);
     ~VelDownloadAction() override;
 
     QUrl url() const { return mUrl; }
-    QObject *observer() const { return mObserver; }
     QNetworkReply *reply() const { return mReply; }
     bool isActive() const { return mActive; }
     // The manager marks the action inactive when its reply has finished.
@@ -47,6 +47,9 @@ public:
     // detaches.
     void attachReply(QNetworkReply *reply);
     void detachReply();
+    // Connects the observer's slots for one attempt, and disconnects them.
+    void connectObserver();
+    void disconnectObserver();
     // Copies the attached reply's content type and HTTP status.
     void captureReplyInfo();
     // At the end of a transfer that looks successful: fails it (code 2, the
@@ -101,7 +104,7 @@ protected:
 
 private:
     QUrl mUrl;
-    QPointer<QObject> mObserver;
+    DownloadObserver mObserver;
     ParseError mErrorCode = 0;
     QPointer<QNetworkReply> mReply;
     qint64 mLastReportedBytes = 0;
@@ -121,4 +124,5 @@ private:
     QMetaObject::Connection mReadyReadConnection;
     QMetaObject::Connection mProgressConnection;
     QMetaObject::Connection mErrorConnection;
+    QList<QMetaObject::Connection> mObserverConnections;
 };

@@ -15,24 +15,6 @@ namespace {
 // when the disk is slower than the network.
 constexpr qint64 kReplyReadBufferSize = 4 * 1024 * 1024;
 
-struct ObserverLink
-{
-    const char *signal;
-    const char *slot;
-};
-
-const ObserverLink kObserverLinks[] = {
-    { SIGNAL(actionProgress(qint64)), SLOT(actionProgress(qint64)) },
-    { SIGNAL(started(VelDownloadAction*)), SLOT(started(VelDownloadAction*)) },
-    { SIGNAL(finished(VelDownloadAction*)), SLOT(finished(VelDownloadAction*)) },
-};
-
-bool observerHasSlot(const QObject *observer, const char *slot)
-{
-    // SLOT() prefixes the signature with a code character.
-    return observer->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(slot + 1).constData()) >= 0;
-}
-
 void registerMetaTypes()
 {
     qRegisterMetaType<VelDownloadAction *>("VelDownloadAction*");
@@ -296,12 +278,7 @@ void VelDownloadManager::startDownload(VelDownloadAction *action)
     connect(action, &VelDownloadAction::actionError, this, &VelDownloadManager::actionErrorReceived,
             Qt::UniqueConnection);
     // Connected before arm() so that the observer also hears the start.
-    if (QObject *observer = action->observer()) {
-        for (const ObserverLink &link : kObserverLinks) {
-            if (observerHasSlot(observer, link.slot))
-                connect(action, link.signal, observer, link.slot, Qt::UniqueConnection);
-        }
-    }
+    action->connectObserver();
     action->setTimings(mTimings);
     action->arm();
 }
@@ -310,12 +287,7 @@ void VelDownloadManager::releaseAction(VelDownloadAction *action)
 {
     action->detachReply();
     disconnect(action, &VelDownloadAction::actionError, this, &VelDownloadManager::actionErrorReceived);
-    if (QObject *observer = action->observer()) {
-        for (const ObserverLink &link : kObserverLinks) {
-            if (observerHasSlot(observer, link.slot))
-                disconnect(action, link.signal, observer, link.slot);
-        }
-    }
+    action->disconnectObserver();
 }
 
 void VelDownloadManager::retireReply(QNetworkReply *reply)

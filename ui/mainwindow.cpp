@@ -1,17 +1,17 @@
 #include "mainwindow.h"
 
-#include "autoupdater.h"
 #include "browsercontrol.h"
-#include "chip.h"
+#include "cardfiles.h"
+#include "cardupdaterunner.h"
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "messageboxes.h"
+#include "pagenotifier.h"
 #include "serverhosts.h"
 #include "sharedcookiejar.h"
+#include "softwareupdate.h"
 #include "startupconfig.h"
-#include "errorcodes.h"
 #include "titles.h"
-#include "updatedialog.h"
 #include "velamarisclientbridge.h"
 #include "veldownloadmanager.h"
 #include "velnetworkmanager.h"
@@ -26,13 +26,10 @@
 #include <QNetworkRequest>
 #include <QSettings>
 #include <QStatusBar>
-#include <QTimer>
 #include <QWebFrame>
 #include <QWebSettings>
 
 namespace {
-const qint64 UpdateCheckInterval = 14400; // seconds: four hours
-
 void writeRunning(unsigned value)
 {
     QSettings().setValue(QStringLiteral("Running"), value);
@@ -42,7 +39,6 @@ void writeRunning(unsigned value)
 MainWindow::MainWindow(const QString &serverHost, const QString &cardPath, QWidget *parent)
     : QMainWindow(parent)
     , mCardPath(cardPath)
-    , mLastUpdateCheck(QDateTime::fromString(QStringLiteral("01/01/1970 00:00:00"), QStringLiteral("dd/MM/yyyy hh:mm:ss")))
     , mServerHost(serverHost)
 {
     if (!QFileInfo(mCardPath).isDir())
@@ -70,8 +66,12 @@ MainWindow::MainWindow(const QString &serverHost, const QString &cardPath, QWidg
     showMaximized();
     cleanTemporaryFolder();
 
-    connect(&mUpdateChecker, &UpdateChecker::updateReady, this, &MainWindow::updateResponse);
-    if (!verifyUpdateIni())
+    mSoftwareUpdate = new SoftwareUpdate(mServerHost, this);
+    connect(&mSoftwareUpdate->checker(), &UpdateChecker::updateReady, this, &MainWindow::updateResponse);
+    connect(mSoftwareUpdate, &SoftwareUpdate::updateDeclined, this, &MainWindow::problemDuringSoftwareUpdate);
+    connect(mSoftwareUpdate, &SoftwareUpdate::updaterTookOver, this, &MainWindow::problemDuringSoftwareUpdate);
+    connect(mSoftwareUpdate, &SoftwareUpdate::updateImpossible, this, &MainWindow::criticalError);
+    if (!mSoftwareUpdate->verifyUpdateIni())
         return;
 
     mProbeManager = new QNetworkAccessManager(this);
@@ -84,7 +84,8 @@ MainWindow::MainWindow(const QString &serverHost, const QString &cardPath, QWidg
 
 MainWindow::~MainWindow()
 {
-    stopProcess();
+    delete mCardUpdates; // ends a busy run while the download manager still exists
+    mCardUpdates = nullptr;
     delete mView; // the page and its network manager go with it
     mView = nullptr;
     delete mBridge;
@@ -92,55 +93,6 @@ MainWindow::~MainWindow()
     delete mDownloadManager;
     mDownloadManager = nullptr;
     writeRunning(0);
-}
-
-void MainWindow::stopProcess()
-{
-    if (!mProcessThread)
-        return;
-    for (const QMetaObject::Connection &connection : qAsConst(mProcessConnections))
-        disconnect(connection);
-    mProcessConnections.clear();
-    if (mProcessThread->isRunning()) {
-        // Unblock a run that waits for downloads, then let it end on its own.
-        mProcessThread->requestInterruption();
-        if (mDownloadManager)
-            mDownloadManager->abandonBatch();
-        while (!mProcessThread->wait(50))
-            QCoreApplication::processEvents();
-    }
-    mProcessThread->quit();
-    delete mProcessThread;
-    mProcessThread = nullptr;
-}
-
-QString MainWindow::javaScriptStringLiteral(const QString &text)
-{
-    QString literal;
-    literal.reserve(text.size() + 2);
-    literal += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"': literal += QLatin1String("\\\""); break;
-        case '\\': literal += QLatin1String("\\\\"); break;
-        case '\n': literal += QLatin1String("\\n"); break;
-        case '\r': literal += QLatin1String("\\r"); break;
-        case '\t': literal += QLatin1String("\\t"); break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x2028 || c.unicode() == 0x2029 || c == QLatin1Char('<'))
-                literal += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                literal += c;
-        }
-    }
-    literal += QLatin1Char('"');
-    return literal;
-}
-
-void MainWindow::evaluate(const QString &script)
-{
-    if (mPage)
-        mPage->mainFrame()->evaluateJavaScript(script);
 }
 
 void MainWindow::gotoLink(QUrl url)
@@ -183,6 +135,8 @@ void MainWindow::replyFinished(QNetworkReply *qReply)
                                                  Environment::instance()->platformName(), mPage);
     mPage->setNetworkAccessManager(networkManager);
     mDownloadManager = new VelDownloadManager(networkManager);
+    mPageNotifier = new PageNotifier(mPage, mBridge, this);
+    mCardUpdates = new CardUpdateRunner(mDownloadManager, mBridge, mPageNotifier, this);
     connect(mPage, &webPage::returnToStore, this, &MainWindow::returnToTidemart);
     stateResetSlot();
 
@@ -232,34 +186,12 @@ void MainWindow::goBack()
 
 void MainWindow::stateResetSlot()
 {
-    const QDateTime now = mClock();
-    if (mLastUpdateCheck.secsTo(now) > UpdateCheckInterval) {
-        mLastUpdateCheck = now;
-        mUpdateChecker.checkForUpdate();
-    }
+    mSoftwareUpdate->checkWhenDue();
 }
 
 void MainWindow::updateResponse(bool value, QString dwUrl)
 {
-    qDebug() << "------------------------------------------------------------";
-    qDebug() << "---";
-    qDebug() << "--";
-    qDebug() << "-   Software Update Response";
-    qDebug() << "-   available: " << value;
-    qDebug() << "-         url: " << dwUrl;
-    qDebug() << "--";
-    qDebug() << "---";
-    qDebug() << "------------------------------------------------------------";
-    qDebug("%s", "");
-    if (!value)
-        return;
-
-    UpdateDialog dialog;
-    dialog.setVersionText(mUpdateChecker.latestVersion());
-    if (dialog.exec() == QDialog::Accepted)
-        launchAutoUpdater();
-    else
-        leaveWithoutAsking();
+    mSoftwareUpdate->respond(value, dwUrl);
 }
 
 void MainWindow::problemDuringSoftwareUpdate()
@@ -304,55 +236,8 @@ void MainWindow::returnToTidemart()
 
 void MainWindow::downloadChart(QString manifestUrl, QString manifest, bool ntEnabled, bool clEnabled, bool stEnabled)
 {
-    if (!mBridge || !mDownloadManager)
-        return;
-    const QString cardPath = mBridge->cardPath();
-    Chip chip;
-    chip.open(cardPath);
-    if (!chip.isWritable()) {
-        noWriteble();
-        return;
-    }
-    if (mProcessThread && mProcessThread->isRunning()) {
-        qDebug() << "*** Error on MainWindow::downloadChart: We are already downloading the chart!";
-        return;
-    }
-    if (mProcessThread) {
-        qDebug() << "- Cleaning download thread!";
-        stopProcess();
-    }
-    qDebug() << "- Create/Run download thread!";
-
-    Environment *environment = Environment::instance();
-    const bool sonar = mBridge->sonarBeta() && environment->sonarTracksSupported() && stEnabled;
-    mProcessThread = new DownloadManagerTest(mDownloadManager, manifestUrl, environment->downloadDir().absolutePath(),
-                                             QDir(cardPath).absolutePath(), mBridge->pewterFolderPath(),
-                                             mBridge->currentUserId(), ntEnabled, clEnabled, sonar);
-    mProcessThread->setApplicationDir(environment->applicationDir());
-    if (!manifest.isEmpty())
-        mProcessThread->setManifestText(manifest);
-    connectProcess();
-    mProcessThread->start(QThread::InheritPriority);
-}
-
-void MainWindow::connectProcess()
-{
-    DownloadManagerTest *p = mProcessThread;
-    mProcessConnections = {
-        connect(p, &DownloadManagerTest::preparingForDownload, this, &MainWindow::preparingForDownload),
-        connect(p, &DownloadManagerTest::startDownloadingChart, this, &MainWindow::startDownloadingChart),
-        connect(p, &DownloadManagerTest::preparingInstallation, this, &MainWindow::preparingInstallation),
-        connect(p, &DownloadManagerTest::startInstallingChart, this, &MainWindow::startInstallingChart),
-        connect(p, &DownloadManagerTest::startInstallingUGC, this, &MainWindow::startInstallingUGC),
-        connect(p, &DownloadManagerTest::updateProcessStatus, this, &MainWindow::updateProcessStatus),
-        connect(p, &DownloadManagerTest::processCompleted, this, &MainWindow::processCompleted),
-        connect(p, &DownloadManagerTest::newtideDataError, this, &MainWindow::receivedNewtideDataError),
-        connect(p, &DownloadManagerTest::notEnoughSpace, this, &MainWindow::notEnoughSpaceSlot),
-        connect(p, &DownloadManagerTest::searchingUGDTracks, this, &MainWindow::searchSonarTracks),
-        connect(p, &DownloadManagerTest::convertingUGDTracks, this, &MainWindow::convertSonarTrack),
-        connect(p, &DownloadManagerTest::uploadingUGDTracks, this, &MainWindow::uploadSonarTrack),
-        connect(p, &DownloadManagerTest::sonarTrackReport, this, &MainWindow::sonarTrackReport),
-    };
+    if (mCardUpdates)
+        mCardUpdates->start(manifestUrl, manifest, ntEnabled, clEnabled, stEnabled);
 }
 
 void MainWindow::doNewtideDataFromManifest(QString manifest)
@@ -365,77 +250,6 @@ void MainWindow::doNewtideDataFromManifest(QString manifest, bool ntEnabled, boo
     downloadChart(QString(), manifest, ntEnabled, clEnabled, stEnabled);
 }
 
-void MainWindow::notEnoughSpaceSlot()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"nospace\");"));
-}
-
-void MainWindow::preparingForDownload()
-{
-    evaluate(QStringLiteral("progressBarUpdateHandler(0);notifyStatusHandler(\"init\");"));
-}
-
-void MainWindow::startDownloadingChart()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"download\");"));
-}
-
-void MainWindow::preparingInstallation()
-{
-}
-
-void MainWindow::startInstallingChart()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"install\");"));
-}
-
-void MainWindow::startInstallingUGC()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"ugc\");"));
-}
-
-void MainWindow::updateProcessStatus(float status)
-{
-    evaluate(QStringLiteral("progressBarUpdateHandler(%1);").arg(QString::number(double(status), 'g', 6)));
-}
-
-void MainWindow::processCompleted()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"completed\");"));
-}
-
-void MainWindow::receivedNewtideDataError(int code, QString message)
-{
-    const QString text = errorCodeName(code) + QStringLiteral("; ") + message;
-    evaluate(QStringLiteral("errorOnDownload(%1, %2);").arg(code).arg(javaScriptStringLiteral(text)));
-}
-
-void MainWindow::noWriteble()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"nowritable\");"));
-}
-
-void MainWindow::searchSonarTracks()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"searchingtrack\");"));
-}
-
-void MainWindow::convertSonarTrack()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"trackconversion\");"));
-}
-
-void MainWindow::uploadSonarTrack()
-{
-    evaluate(QStringLiteral("notifyStatusHandler(\"uploadtrack\");"));
-}
-
-void MainWindow::sonarTrackReport(int uploaded, int alreadyUploaded, int corrupted)
-{
-    if (mBridge)
-        mBridge->setSonarCounts(uploaded, alreadyUploaded, corrupted);
-}
-
 void MainWindow::takeHandedOverCard(const QString &cardPath)
 {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -443,7 +257,7 @@ void MainWindow::takeHandedOverCard(const QString &cardPath)
     activateWindow();
     if (cardPath.isEmpty())
         return;
-    if (mProcessThread && mProcessThread->isRunning()) {
+    if (mCardUpdates && mCardUpdates->process() && mCardUpdates->process()->isRunning()) {
         qDebug() << "- Card handed over during a card update, not taken: " << cardPath;
         return;
     }
@@ -504,42 +318,5 @@ void MainWindow::leaveWithoutAsking()
 
 void MainWindow::cleanTemporaryFolder()
 {
-    std::function<bool(const QDir &)> clean = [&clean](const QDir &folder) {
-        if (!folder.exists())
-            return false;
-        const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            const bool failed = (entry.isDir() && !entry.isSymLink()) ? clean(QDir(entry.absoluteFilePath()))
-                                                                     : !QFile::remove(entry.absoluteFilePath());
-            if (failed)
-                return true;
-        }
-        return !QDir().rmdir(folder.absolutePath());
-    };
-    clean(Environment::instance()->installerTempDir());
-}
-
-bool MainWindow::verifyUpdateIni()
-{
-    Environment *environment = Environment::instance();
-    if (::verifyUpdateIni(mUpdateChecker, environment->updateIniPath(), mServerHost, environment->platformName(),
-                          Environment::buildNumber(), developerMode()))
-        return true;
-    criticalError(QStringLiteral("Problems restoring Autoupdate file"),
-                  QStringLiteral("Please, try to reinstall the application. The Tidemart will be closed!"));
-    return false;
-}
-
-void MainWindow::launchAutoUpdater()
-{
-    const QString path = Environment::instance()->autoUpdaterPath();
-    qDebug() << "- Auto update executable path: " << path;
-    if (startAutoUpdater(path)) {
-        QTimer::singleShot(500, this, &MainWindow::problemDuringSoftwareUpdate);
-        return;
-    }
-    criticalError(QStringLiteral("Error Velamaris Tidemart"),
-                  QStringLiteral("We can't install the update automatically. The Tidemart will be closed. Please "
-                                 "uninstall manually the application and reinstall it again from ")
-                      + ServerHosts::companySite());
+    removeDirectoryTree(Environment::instance()->installerTempDir());
 }

@@ -76,8 +76,9 @@ bool removeDirectoryTree(const QDir &directory)
 {
     if (!directory.exists())
         return true;
+    // System too: links whose target is gone, sockets and pipes would keep the folder.
     const QFileInfoList entries =
-        directory.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::DirsFirst);
+        directory.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::DirsFirst);
     for (const QFileInfo &entry : entries) {
         const bool removed = (entry.isDir() && !entry.isSymLink())
             ? removeDirectoryTree(QDir(entry.absoluteFilePath()))

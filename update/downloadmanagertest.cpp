@@ -360,10 +360,12 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
 {
     const QDir downloadDir(mDownloadDirPath);
     QList<FileDownloadAction *> actions;
+    const DownloadObserver observer(this, &DownloadManagerTest::actionProgress, &DownloadManagerTest::started,
+                                    &DownloadManagerTest::finished);
     for (const FileObject *entry : installList) {
         const QString localPath = downloadDir.filePath(Installation::targetPath(*entry));
         QDir().mkpath(QFileInfo(localPath).absolutePath());
-        auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, this);
+        auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, observer);
         action->setExpectedSize(entry->size());
         action->moveToThread(mManager->thread());
         emit enqueueUrl(action);

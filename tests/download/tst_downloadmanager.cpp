@@ -6,6 +6,7 @@
 #include "localhttpserver.h"
 #include "logcapture.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 #include "veldownloadmanager.h"
 
 #include <QNetworkAccessManager>
@@ -79,7 +80,9 @@ HttpFaults trickleFault(int bytes, int milliseconds)
     return faults;
 }
 
-struct FileSpec
+// A file the local server offers at route, downloaded into fileName with
+// the size the manifest would announce (0: none).
+struct ServedFile
 {
     QString route;
     QString fileName;
@@ -132,7 +135,7 @@ private:
     HttpServer &http() { return mServer->server(); }
     // A worker that hands these files over as one batch and waits for it.
     // afterWait runs in the worker right after waitForAll() returned.
-    BatchWorker *startFileBatch(const QList<FileSpec> &files, QObject *observer = nullptr,
+    BatchWorker *startFileBatch(const QList<ServedFile> &files, const DownloadObserver &observer = nullptr,
                                 std::function<void()> afterWait = nullptr);
     // Workers end after the manager (whose end releases a waiting worker),
     // so that a failed test cannot leave a thread blocked.
@@ -167,11 +170,11 @@ void TestDownloadManager::cleanup()
     mDir.reset();
 }
 
-BatchWorker *TestDownloadManager::startFileBatch(const QList<FileSpec> &files, QObject *observer,
+BatchWorker *TestDownloadManager::startFileBatch(const QList<ServedFile> &files, const DownloadObserver &observer,
                                                  std::function<void()> afterWait)
 {
-    QList<QPair<QUrl, FileSpec>> targets;
-    for (const FileSpec &file : files)
+    QList<QPair<QUrl, ServedFile>> targets;
+    for (const ServedFile &file : files)
         targets.append({ mServer->url(file.route), file });
     const QString folder = mDir->path();
     BatchWorker *worker = addWorker(new BatchWorker(mManager.get(), [targets, folder, observer] {
@@ -580,7 +583,9 @@ void TestDownloadManager::progressDeltasAddUpAcrossAttempts()
     http().addRoute(HttpRoute::generated("/file.bin", size).setFaults(cutFault(100000), 1));
     ActionObserver observer;
 
-    auto worker = startFileBatch({ { "/file.bin", "file.bin", size } }, &observer);
+    auto worker = startFileBatch({ { "/file.bin", "file.bin", size } },
+                                 DownloadObserver(&observer, &ActionObserver::actionProgress, &ActionObserver::started,
+                                                  &ActionObserver::finished));
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
 
     QCOMPARE(observer.total(), size);
@@ -638,19 +643,29 @@ void TestDownloadManager::unwritableDestinationFails_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("destinationIsFolder");
+    // Bytes of a small file system mounted on the file's folder; 0: none.
+    QTest::addColumn<qint64>("diskBytes");
 
-    QTest::newRow("folder missing") << QStringLiteral("missing/chart.bin") << false;
-    QTest::newRow("destination is a folder") << QStringLiteral("chart.bin") << true;
+    QTest::newRow("folder missing") << QStringLiteral("missing/chart.bin") << false << qint64(0);
+    QTest::newRow("destination is a folder") << QStringLiteral("chart.bin") << true << qint64(0);
+    QTest::newRow("disk full") << QStringLiteral("card/chart.bin") << false << qint64(64 * 1024);
 }
 
 void TestDownloadManager::unwritableDestinationFails()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, destinationIsFolder);
+    QFETCH(qint64, diskBytes);
 
+    std::unique_ptr<TmpfsMount> disk;
+    if (diskBytes > 0) {
+        disk = std::make_unique<TmpfsMount>(QFileInfo(filePath(fileName)).absolutePath(), diskBytes);
+        if (!disk->isMounted())
+            QSKIP("cannot mount a small file system here");
+    }
     if (destinationIsFolder)
         QVERIFY(QDir(mDir->path()).mkdir(fileName));
-    http().addRoute(HttpRoute::generated("/chart.bin", 5000));
+    http().addRoute(HttpRoute::generated("/chart.bin", 300000));
 
     auto worker = startFileBatch({ { "/chart.bin", fileName, 0 } });
     QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);

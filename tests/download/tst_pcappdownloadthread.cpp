@@ -7,6 +7,7 @@
 #include "pcappdownloadthread.h"
 #include "sharedcookiejar.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 
 #include <QNetworkCookie>
 #include <QNetworkReply>
@@ -41,9 +42,11 @@ private slots:
     void init();
     void cleanup();
 
+    void downloadsIntoFolderWithPageCookies_data();
     void downloadsIntoFolderWithPageCookies();
     void failureRemovesPartialFile_data();
     void failureRemovesPartialFile();
+    void fullDiskIsAWriteFailure();
     void serverCookieReachesSharedJar();
     void fileNameCannotLeaveTheFolder_data();
     void fileNameCannotLeaveTheFolder();
@@ -102,11 +105,22 @@ PCAppDownloadThread *TestPCAppDownloadThread::startDownload(const QString &url, 
     return mThread.get();
 }
 
+void TestPCAppDownloadThread::downloadsIntoFolderWithPageCookies_data()
+{
+    // Null: the folder does not exist yet (a fresh home has no Desktop).
+    QTest::addColumn<QByteArray>("earlierFile");
+
+    QTest::newRow("folder created") << QByteArray();
+    QTest::newRow("earlier download replaced") << QByteArray("old installer");
+}
+
 void TestPCAppDownloadThread::downloadsIntoFolderWithPageCookies()
 {
-    // The folder does not exist yet (a fresh home has no Desktop); an
-    // earlier download of the same name is replaced.
+    QFETCH(QByteArray, earlierFile);
+
     const QString folder = mDir->filePath("Desktop");
+    if (!earlierFile.isNull())
+        QVERIFY(TestSupport::writeFile(folder + "/TidemartSetup.exe", earlierFile));
     startDownload(mServer->url("/TidemartSetup.exe").toString(), folder, "TidemartSetup.exe");
     QTRY_VERIFY_WITH_TIMEOUT(mListener->hasEnded(), kWait);
 
@@ -121,12 +135,6 @@ void TestPCAppDownloadThread::downloadsIntoFolderWithPageCookies()
     QCOMPARE(seen.cookie("session"), QByteArray("s1"));
     // The jar stays with the page.
     QCOMPARE(mJar->parent(), mJarOwner.get());
-
-    QVERIFY(TestSupport::writeFile(folder + "/Again.exe", "old installer"));
-    mThread.reset();
-    startDownload(mServer->url("/TidemartSetup.exe").toString(), folder, "Again.exe");
-    QTRY_VERIFY_WITH_TIMEOUT(mListener->hasEnded(), kWait);
-    QCOMPARE(TestSupport::readFile(folder + "/Again.exe"), GeneratedBody::expected(kInstallerSize));
 }
 
 void TestPCAppDownloadThread::failureRemovesPartialFile_data()
@@ -170,6 +178,23 @@ void TestPCAppDownloadThread::failureRemovesPartialFile()
     const QString errorLine = QStringLiteral("Connection Error in PCAppDownloadThread. Error code = %1").arg(code);
     if (networkErrorLogged >= 0)
         QCOMPARE(mLog->count(errorLine), networkErrorLogged);
+}
+
+void TestPCAppDownloadThread::fullDiskIsAWriteFailure()
+{
+    TmpfsMount disk(mDir->filePath("Desktop"), 64 * 1024);
+    if (!disk.isMounted())
+        QSKIP("cannot mount a small file system here");
+    QVERIFY(TestSupport::writeFile(disk.mountPoint() + "/TidemartSetup.exe", "old installer"));
+
+    startDownload(mServer->url("/TidemartSetup.exe").toString(), disk.mountPoint(), "TidemartSetup.exe");
+    QTRY_VERIFY_WITH_TIMEOUT(mListener->hasEnded(), kWait);
+
+    QVERIFY(mListener->completed.isEmpty());
+    QCOMPARE(mListener->failures.size(), 1);
+    QCOMPARE(mListener->failures.first().first, int(ErrorWritingDownloadedFile));
+    QCOMPARE(QDir(disk.mountPoint()).entryList(QDir::Files), QStringList { "TidemartSetup.exe" });
+    QCOMPARE(TestSupport::readFile(disk.mountPoint() + "/TidemartSetup.exe"), QByteArray("old installer"));
 }
 
 void TestPCAppDownloadThread::serverCookieReachesSharedJar()

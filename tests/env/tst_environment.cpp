@@ -16,26 +16,12 @@ class EnvironmentTest : public QObject
     Q_OBJECT
 
 private slots:
-    void fixedValues();
     void folders();
     void freeSpaceOfRealFolder();
     void clusterSizeOfRealFolder();
     void failedQueriesLeaveOutputsAlone();
     void readOnlyProgramFolderGivesWayToUserFolder();
 };
-
-void EnvironmentTest::fixedValues()
-{
-    Environment *environment = Environment::instance();
-    QCOMPARE(environment->platformName(), QStringLiteral("pc"));
-    QCOMPARE(Environment::versionString(), QStringLiteral("1.5.1"));
-    QCOMPARE(Environment::buildNumber(), 151);
-    QVERIFY(environment->sonarTracksSupported());
-    QVERIFY(environment->serverAddress().isEmpty());
-    environment->setServerAddress("127.0.0.1:8080");
-    QCOMPARE(environment->serverAddress(), QStringLiteral("127.0.0.1:8080"));
-    QCOMPARE(Environment::instance(), environment);
-}
 
 void EnvironmentTest::folders()
 {

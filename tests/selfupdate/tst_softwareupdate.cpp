@@ -1,23 +1,16 @@
 #include "environment.h"
-#include "localhttpserver.h"
-#include "logcapture.h"
 #include "mainwindow.h"
-#include "messageboxes.h"
 #include "serverhosts.h"
-#include "storesimulator.h"
-#include "testenvironment.h"
 #include "testsupport.h"
 #include "updatedialog.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QSet>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -71,64 +64,34 @@ class SoftwareUpdateTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
     void enterStartsTheUpdater();
     void declinedUpdateLeaves();
-    void missingUpdaterGivesErrorBox();
-    void unwritableUpdateFileEndsTheProgram();
+    void failureEndsTheProgramWithABox_data();
+    void failureEndsTheProgramWithABox();
 
 private:
     QString appDir() const { return Environment::instance()->applicationDir().absolutePath(); }
-    void openWindow()
-    {
-        mWindow = std::make_unique<MainWindow>(QStringLiteral("127.0.0.1:%1").arg(mServer->port()), QString());
-    }
 
-    std::unique_ptr<QTemporaryDir> mEnvironmentDir;
-    QList<MessageBoxRequest> mBoxes;
-    std::unique_ptr<LogCapture> mLog;
-    std::unique_ptr<LocalHttpServer> mServer;
-    std::unique_ptr<StoreSimulator> mStore;
-    std::unique_ptr<MainWindow> mWindow;
+    WindowFixture mFixture;
 };
-
-void SoftwareUpdateTest::initTestCase()
-{
-    QCoreApplication::setOrganizationName("Velamaris");
-    QCoreApplication::setApplicationName("Velamaris Tidemart");
-    MessageBoxes::setHandler([this](const MessageBoxRequest &request) {
-        mBoxes.append(request);
-        return request.defaultButton;
-    });
-}
 
 void SoftwareUpdateTest::init()
 {
     // A fresh application folder each time: no update.ini, no updater.
-    mEnvironmentDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(mEnvironmentDir->isValid());
-    TestEnvironment::install(mEnvironmentDir->path());
-    mBoxes.clear();
-    mLog = std::make_unique<LogCapture>();
-    mServer = std::make_unique<LocalHttpServer>();
-    QVERIFY(mServer->start());
+    QVERIFY(mFixture.installEnvironment());
+    QVERIFY(mFixture.startServer());
     StoreSimulator::Options options;
     options.versionId = 152;
     options.versionText = "1.5.2";
-    mStore = std::make_unique<StoreSimulator>(&mServer->server(), options);
-    QVERIFY(mStore->start());
+    QVERIFY(mFixture.startStore(options));
 }
 
 void SoftwareUpdateTest::cleanup()
 {
-    mWindow.reset();
-    TestSupport::consumeQuitRequest();
-    mStore.reset();
-    mServer.reset();
-    mLog.reset();
+    mFixture.cleanup();
 }
 
 void SoftwareUpdateTest::enterStartsTheUpdater()
@@ -137,22 +100,21 @@ void SoftwareUpdateTest::enterStartsTheUpdater()
     QVERIFY(TestSupport::copyExecutable(TestSupport::binDir() + "/autoupdate-linux", appDir(),
                                         QFileInfo(updater).fileName()));
     DialogAnswerer answerer(Qt::Key_Enter);
-    openWindow();
+    MainWindow *window = mFixture.openWindow();
 
     // A fresh installation writes "update.ini" for this server and version.
     const QStringList ini = TestSupport::readLines(appDir() + "/update.ini");
-    QCOMPARE(ini.value(1),
-             QStringLiteral("url = http://127.0.0.1:%1/devices/qt_tidemart_pc_version").arg(mServer->port()));
+    QCOMPARE(ini.value(1), "url = http://" + mFixture.storeHost() + "/devices/qt_tidemart_pc_version");
     QCOMPARE(ini.value(2), QStringLiteral("version_id = 151"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(mWindow->isLeaving(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(window->isLeaving(), kWait);
     QCOMPARE(answerer.versionsShown, QStringList { "1.5.2" });
-    QVERIFY(mBoxes.isEmpty());
+    QVERIFY(mFixture.boxes().isEmpty());
     QCOMPARE(QSettings().value("Running").toUInt(), 0u);
-    QCOMPARE(mLog->count(QStringLiteral("-   available:  true")), 1);
-    const QString package = mServer->url("/downloads/TidemartSetup-1.5.2.exe").toString();
-    QCOMPARE(mLog->count(QStringLiteral("-         url:  \"%1\"").arg(package)), 1);
-    QCOMPARE(mLog->count(QStringLiteral("- Auto update executable path:  \"%1\"").arg(updater)), 1);
+    QCOMPARE(mFixture.log().count(QStringLiteral("-   available:  true")), 1);
+    const QString package = mFixture.url("/downloads/TidemartSetup-1.5.2.exe").toString();
+    QCOMPARE(mFixture.log().count(QStringLiteral("-         url:  \"%1\"").arg(package)), 1);
+    QCOMPARE(mFixture.log().count(QStringLiteral("- Auto update executable path:  \"%1\"").arg(updater)), 1);
 
     // The updater outlives the window: it reads update.ini and fetches the new version.
     const QString updaterLog = appDir() + "/autoupdate.log";
@@ -168,41 +130,47 @@ void SoftwareUpdateTest::declinedUpdateLeaves()
     QVERIFY(TestSupport::copyExecutable(TestSupport::binDir() + "/autoupdate-linux", appDir(),
                                         QFileInfo(Environment::instance()->autoUpdaterPath()).fileName()));
     DialogAnswerer answerer(Qt::Key_Escape);
-    openWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(mWindow->isLeaving(), kWait);
+    MainWindow *window = mFixture.openWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isLeaving(), kWait);
     QCOMPARE(answerer.versionsShown, QStringList { "1.5.2" });
-    QVERIFY(mBoxes.isEmpty());
-    QCOMPARE(mLog->linesStartingWith({ "- Auto update executable path:" }), QStringList());
+    QVERIFY(mFixture.boxes().isEmpty());
+    QCOMPARE(mFixture.log().linesStartingWith({ "- Auto update executable path:" }), QStringList());
     QCOMPARE(QSettings().value("Running").toUInt(), 0u);
 }
 
-void SoftwareUpdateTest::missingUpdaterGivesErrorBox()
+void SoftwareUpdateTest::failureEndsTheProgramWithABox_data()
 {
-    DialogAnswerer answerer(Qt::Key_Return);
-    openWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(mWindow->isLeaving(), kWait);
-    QCOMPARE(answerer.versionsShown, QStringList { "1.5.2" });
-    QCOMPARE(mBoxes.size(), 1);
-    QCOMPARE(mBoxes.first().icon, QMessageBox::Critical);
-    QCOMPARE(mBoxes.first().text, QStringLiteral("Error Velamaris Tidemart"));
-    QCOMPARE(mBoxes.first().informativeText,
-             "We can't install the update automatically. The Tidemart will be closed. Please uninstall manually "
-             "the application and reinstall it again from "
-                 + ServerHosts::companySite());
-    QCOMPARE(mLog->count(kCriticalLine), 1);
+    QTest::addColumn<bool>("updateFileBlocked");
+    QTest::addColumn<QStringList>("versionsShown");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("informativeText");
+
+    const QString reinstall = "We can't install the update automatically. The Tidemart will be closed. Please "
+                              "uninstall manually the application and reinstall it again from "
+        + ServerHosts::companySite();
+    QTest::newRow("updater missing") << false << QStringList { "1.5.2" } << "Error Velamaris Tidemart" << reinstall;
+    QTest::newRow("update file cannot be written")
+        << true << QStringList() << "Problems restoring Autoupdate file"
+        << "Please, try to reinstall the application. The Tidemart will be closed!";
 }
 
-void SoftwareUpdateTest::unwritableUpdateFileEndsTheProgram()
+void SoftwareUpdateTest::failureEndsTheProgramWithABox()
 {
-    QVERIFY(QDir().mkpath(appDir() + "/update.ini")); // a folder where the file belongs
-    openWindow();
-    QVERIFY(mWindow->isLeaving()); // at once, without asking the store
-    QCOMPARE(mBoxes.size(), 1);
-    QCOMPARE(mBoxes.first().icon, QMessageBox::Critical);
-    QCOMPARE(mBoxes.first().text, QStringLiteral("Problems restoring Autoupdate file"));
-    QCOMPARE(mBoxes.first().informativeText,
-             QStringLiteral("Please, try to reinstall the application. The Tidemart will be closed!"));
-    QCOMPARE(mLog->count(kCriticalLine), 1);
+    QFETCH(bool, updateFileBlocked);
+    if (updateFileBlocked)
+        QVERIFY(QDir().mkpath(appDir() + "/update.ini")); // a folder where the file belongs
+    DialogAnswerer answerer(Qt::Key_Return);
+    MainWindow *window = mFixture.openWindow();
+    if (updateFileBlocked)
+        QVERIFY(window->isLeaving()); // at once, without asking the store
+    QTRY_VERIFY_WITH_TIMEOUT(window->isLeaving(), kWait);
+    QTEST(answerer.versionsShown, "versionsShown");
+    QCOMPARE(mFixture.boxes().size(), 1);
+    const MessageBoxRequest box = mFixture.boxes().first();
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QTEST(box.text, "text");
+    QTEST(box.informativeText, "informativeText");
+    QCOMPARE(mFixture.log().count(kCriticalLine), 1);
 }
 
 QTEST_MAIN(SoftwareUpdateTest)

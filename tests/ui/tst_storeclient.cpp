@@ -1,20 +1,13 @@
 #include "generatedbody.h"
-#include "localhttpserver.h"
-#include "logcapture.h"
 #include "mainwindow.h"
-#include "messageboxes.h"
-#include "storesimulator.h"
-#include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
 #include "velamarisclientbridge.h"
-#include "webpage.h"
+#include "windowfixture.h"
 
 #include <QTemporaryDir>
-#include <QWebFrame>
 #include <QtTest>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -74,73 +67,44 @@ private slots:
 
 private:
     void startStore();
-    void openWindow(const QString &cardPath);
     QStringList reported(const QString &kind) const;
     bool runEnded() const;
     QString pageStatus() const;
-    QString fileUrl(const QString &name) const { return mServer->url("/files/naples/" + name).toString(); }
+    QString fileUrl(const QString &name) const { return mFixture.url("/files/naples/" + name).toString(); }
 
-    std::unique_ptr<QTemporaryDir> mEnvironmentDir;
+    WindowFixture mFixture;
     std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<LogCapture> mLog;
-    std::unique_ptr<LocalHttpServer> mServer;
-    std::unique_ptr<StoreSimulator> mStore;
-    std::unique_ptr<MainWindow> mWindow;
     QList<QPair<QString, QString>> mEvents;
-    QList<MessageBoxRequest> mBoxes;
 };
 
 void StoreClientTest::initTestCase()
 {
-    QCoreApplication::setOrganizationName("Velamaris");
-    QCoreApplication::setApplicationName("Velamaris Tidemart");
-    mEnvironmentDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(mEnvironmentDir->isValid());
-    TestEnvironment::install(mEnvironmentDir->path());
-    MessageBoxes::setHandler([this](const MessageBoxRequest &request) {
-        mBoxes.append(request);
-        return request.defaultButton;
-    });
+    QVERIFY(mFixture.installEnvironment());
 }
 
 void StoreClientTest::init()
 {
     mDir = std::make_unique<QTemporaryDir>();
     QVERIFY(mDir->isValid());
-    mLog = std::make_unique<LogCapture>();
-    mServer = std::make_unique<LocalHttpServer>();
-    QVERIFY(mServer->start());
+    QVERIFY(mFixture.startServer());
     mEvents.clear();
-    mBoxes.clear();
 }
 
 void StoreClientTest::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        for (const QString &line : mLog->lines())
-            std::fprintf(stderr, "log: %s\n", qPrintable(line));
-    }
-    mWindow.reset();
-    mStore.reset();
-    mServer.reset();
-    mLog.reset();
+    const int boxes = mFixture.boxes().size();
+    mFixture.cleanup();
     mDir.reset();
-    QVERIFY(mBoxes.isEmpty());
+    QCOMPARE(boxes, 0);
 }
 
 void StoreClientTest::startStore()
 {
     StoreSimulator::Options options;
     options.autostart = true;
-    mStore = std::make_unique<StoreSimulator>(&mServer->server(), options);
-    connect(mStore.get(), &StoreSimulator::pageEvent, this,
+    QVERIFY(mFixture.startStore(options));
+    connect(mFixture.store(), &StoreSimulator::pageEvent, this,
             [this](const QString &kind, const QString &detail) { mEvents.append({ kind, detail }); });
-    QVERIFY(mStore->start());
-}
-
-void StoreClientTest::openWindow(const QString &cardPath)
-{
-    mWindow = std::make_unique<MainWindow>(QStringLiteral("127.0.0.1:%1").arg(mServer->port()), cardPath);
 }
 
 QStringList StoreClientTest::reported(const QString &kind) const
@@ -162,7 +126,7 @@ bool StoreClientTest::runEnded() const
 
 QString StoreClientTest::pageStatus() const
 {
-    return mWindow->page()->mainFrame()->evaluateJavaScript("document.getElementById('status').textContent").toString();
+    return mFixture.evaluate("document.getElementById('status').textContent").toString();
 }
 
 void StoreClientTest::pageUpdatesTheCard()
@@ -171,11 +135,12 @@ void StoreClientTest::pageUpdatesTheCard()
     makeCard(card);
     startStore();
     // A second request while the run is busy is refused and changes nothing.
-    connect(mStore.get(), &StoreSimulator::pageEvent, this, [this](const QString &kind, const QString &) {
+    connect(mFixture.store(), &StoreSimulator::pageEvent, this, [this](const QString &kind, const QString &) {
         if (kind == "start")
-            mWindow->bridge()->enqueueFiles(QString::fromLatin1(mStore->manifest("naples")), true, true, false);
+            mFixture.window()->bridge()->enqueueFiles(QString::fromLatin1(mFixture.store()->manifest("naples")),
+                                                      true, true, false);
     });
-    openWindow(card);
+    mFixture.openWindow(card);
     QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
 
     const QString cardSeen = reported("card").value(0);
@@ -190,12 +155,12 @@ void StoreClientTest::pageUpdatesTheCard()
     QCOMPARE(progress.last(), QStringLiteral("100"));
     for (int i = 1; i < progress.size(); ++i)
         QVERIFY2(progress.at(i).toDouble() >= progress.at(i - 1).toDouble(), qPrintable(progress.join(' ')));
-    QCOMPARE(mLog->count(kAlreadyRunning), 1);
+    QCOMPARE(mFixture.log().count(kAlreadyRunning), 1);
     QCOMPARE(pageStatus(), QStringLiteral("The card is up to date."));
 
     // Catalogue and superseded notes removed, the new set in place, byte for byte.
     QStringList expected { "nTag.txt:9", "Velamari/Index.txt:" + QString::number(kIndex.size()) };
-    const StoreSimulator::ChartSet naples = mStore->chartSets().first();
+    const StoreSimulator::ChartSet naples = mFixture.store()->chartSets().first();
     for (const StoreSimulator::ChartFile &file : naples.files) {
         if (file.totalFiles > 0) {
             for (int i = 1; i <= file.totalFiles; ++i)
@@ -212,7 +177,7 @@ void StoreClientTest::pageUpdatesTheCard()
     QCOMPARE(cardContent(card), expected);
 
     // The downloads went through the page's network manager.
-    const QList<RecordedRequest> downloads = mServer->server().requests("/files/naples/NAP01.psg");
+    const QList<RecordedRequest> downloads = mFixture.server().requests("/files/naples/NAP01.psg");
     QCOMPARE(downloads.size(), 1);
     QCOMPARE(downloads.first().request.header("tdmt-client"), QByteArray("tidemart"));
     QCOMPARE(downloads.first().request.header("tdmt-version"), QByteArray("151"));
@@ -245,10 +210,10 @@ void StoreClientTest::failedDownloadReachesThePage()
     HttpFaults faults;
     faults.status = status;
     faults.closeAfterBytes = cutAfter;
-    const qint64 size = mStore->chartSets().first().files.at(1).size;
-    mServer->server().addRoute(HttpRoute::generated("/files/naples/NAP02.psg", size).setFaults(faults));
+    const qint64 size = mFixture.store()->chartSets().first().files.at(1).size;
+    mFixture.server().addRoute(HttpRoute::generated("/files/naples/NAP02.psg", size).setFaults(faults));
 
-    openWindow(card);
+    mFixture.openWindow(card);
     QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
 
     const QString text = codeName + "; " + fileUrl("NAP02.psg");
@@ -256,7 +221,7 @@ void StoreClientTest::failedDownloadReachesThePage()
     QCOMPARE(reported("status"), (QStringList { "init", "download" }));
     QCOMPARE(pageStatus(), QStringLiteral("The card update failed (%1): %2").arg(code).arg(text));
     // Every attempt used; the network layer may itself send a cut request again.
-    const int requests = mServer->server().requestCount("/files/naples/NAP02.psg");
+    const int requests = mFixture.server().requestCount("/files/naples/NAP02.psg");
     if (cutAfter < 0)
         QCOMPARE(requests, 4);
     else
@@ -285,16 +250,16 @@ void StoreClientTest::cardThatCannotTakeTheSet()
     const QStringList before = cardContent(card.mountPoint());
     startStore();
 
-    openWindow(card.mountPoint());
+    mFixture.openWindow(card.mountPoint());
     QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
     const QStringList statuses = reported("status");
     QCOMPARE(statuses.last(), status);
     QVERIFY(!statuses.contains("download"));
     QCOMPARE(reported("error"), QStringList());
-    for (const RecordedRequest &record : mServer->server().requests())
+    for (const RecordedRequest &record : mFixture.server().requests())
         QVERIFY2(!record.request.path().startsWith("/files/"), qPrintable(record.request.path()));
     QCOMPARE(cardContent(card.mountPoint()), before);
-    mWindow.reset(); // before the card is unmounted
+    mFixture.closeWindow(); // before the card is unmounted
 }
 
 QTEST_MAIN(StoreClientTest)
