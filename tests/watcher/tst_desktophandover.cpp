@@ -68,8 +68,6 @@ void DesktopHandOverTest::installedTreeAndEntries()
     QCOMPARE(validation.exitCode, 0);
     QCOMPARE(validation.standardOutput + validation.standardError, QByteArray());
 
-    QSettings store(storeEntry, QSettings::IniFormat);
-    QCOMPARE(store.value("Desktop Entry/Exec").toString(), installed("bin/Tidemart") + " %u");
     QSettings autostart(autostartEntry, QSettings::IniFormat);
     QCOMPARE(autostart.value("Desktop Entry/Exec").toString(), installed("bin/VelamarisChecker"));
 
