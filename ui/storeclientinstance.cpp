@@ -45,6 +45,10 @@ StoreClientInstance::Role StoreClientInstance::start(const QStringList &argument
         listen();
         return Role::Running;
     }
+    if (!StoreClientLock::isHeld(mLock.path())) {
+        qWarning() << "The store client's lock cannot be taken:" << mLock.path();
+        return Role::Running; // nobody to hand over to, and no reason to wait
+    }
     if (handOver(arguments))
         return Role::HandedOver;
     // The holder of the lock lives but does not answer (hung, or no socket):
