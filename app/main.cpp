@@ -1,3 +1,4 @@
+#include "chip.h"
 #include "coreresources.h"
 #include "environment.h"
 #include "logging.h"
@@ -5,6 +6,7 @@
 #include "messageboxes.h"
 #include "serverhosts.h"
 #include "startupconfig.h"
+#include "storeclientinstance.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
@@ -13,6 +15,19 @@
 #include <QNetworkProxyFactory>
 #include <QSettings>
 #include <QSslSocket>
+
+namespace {
+// The card the command line names: the removable volume that carries a
+// handed-over tag, or else the card folder given (empty: the usual search).
+QString cardPathFor(const CommandLine &commandLine)
+{
+    if (commandLine.cardTag.isEmpty())
+        return commandLine.cardPath;
+    Chip card;
+    const QString volume = card.openTaggedVolume(Environment::instance()->removableVolumes(), commandLine.cardTag);
+    return volume.isEmpty() ? commandLine.cardPath : volume;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +39,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Velamaris"));
     QCoreApplication::setOrganizationDomain(ServerHosts::organizationDomain());
     QCoreApplication::setApplicationName(QStringLiteral("Velamaris Tidemart"));
+    // Before the log is opened: a later start must leave the running client's log alone.
+    StoreClientInstance instance;
+    if (instance.start(QCoreApplication::arguments().mid(1)) == StoreClientInstance::Role::HandedOver)
+        return 0;
     if (qEnvironmentVariableIsSet("TIDEMART_NONINTERACTIVE"))
         MessageBoxes::answerAutomatically();
     installTerminationHandler();
@@ -42,6 +61,7 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(logMessageHandler);
 
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    const QString cardPath = cardPathFor(commandLine);
     QSettings().setValue(QStringLiteral("ApplicationPath"), applicationPath);
 
     const QString serverHost = readServerHost(environment->applicationDir());
@@ -50,15 +70,22 @@ int main(int argc, char *argv[])
     banner.platformName = environment->platformName();
     banner.applicationPath = applicationPath;
     banner.tempPath = environment->installerTempDir().absolutePath();
-    banner.cardPath = commandLine.cardPath;
+    banner.cardPath = cardPath;
     banner.sslSupported = QSslSocket::supportsSsl();
     banner.serverHost = serverHost;
     writeStartupBanner(banner);
     setDeveloperMode(developerModeFor(serverHost, commandLine.inspect));
+    if (!commandLine.cardTag.isEmpty())
+        qDebug() << "- Card tag handed over: " << commandLine.cardTag;
 
     int result = 0;
     {
-        MainWindow window(serverHost, commandLine.cardPath);
+        MainWindow window(serverHost, cardPath);
+        QObject::connect(&instance, &StoreClientInstance::argumentsHandedOver, &window,
+                         [&window](const QStringList &arguments) {
+                             qDebug() << "- Arguments of a later start: " << arguments;
+                             window.takeHandedOverCard(cardPathFor(parseCommandLine(QStringList { QString() } + arguments)));
+                         });
         window.stateResetSlot();
         window.show();
         result = app.exec();

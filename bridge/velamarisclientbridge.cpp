@@ -57,6 +57,12 @@ void VelamarisClientBridge::stopInstallerDownload()
     mInstallerThread = nullptr;
 }
 
+void VelamarisClientBridge::setCardPath(const QString &path)
+{
+    mCardPath = path;
+    mCardOpened = false;
+}
+
 void VelamarisClientBridge::searchCard()
 {
     if (!mCardPath.isEmpty()) {
@@ -69,23 +75,15 @@ void VelamarisClientBridge::searchCard()
         return;
     }
     mDeletePewter = false;
-    const QStringList volumes = Environment::instance()->removableVolumes();
-    if (volumes.isEmpty()) {
-        mCard.reset();
+    const QString volume = mCard.openTaggedVolume(Environment::instance()->removableVolumes());
+    if (volume.isEmpty()) {
         mCardOpened = false;
         return;
     }
-    for (const QString &volume : volumes) {
-        if (mCard.open(volume) && !mCard.tag().isEmpty()) {
-            mCountTierCharts = mCard.hasPewterEntry() && !mCard.hasOldChartFiles();
-            mCardPath = volume;
-            mCardOpened = true;
-            qDebug() << "- The Card Volume is" << volume;
-            return;
-        }
-    }
-    mCard.reset();
-    mCardOpened = false;
+    mCountTierCharts = mCard.hasPewterEntry() && !mCard.hasOldChartFiles();
+    mCardPath = volume;
+    mCardOpened = true;
+    qDebug() << "- The Card Volume is" << volume;
 }
 
 quint64 VelamarisClientBridge::freeBytesOfCard()

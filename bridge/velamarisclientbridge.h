@@ -24,6 +24,8 @@ public:
 
     // For the main window; not exposed to the page.
     QString cardPath() const { return mCardPath; }
+    // The card to answer for from now on, as if given on the command line.
+    void setCardPath(const QString &path);
     QString currentUserId() const { return mCurrentUserId; }
     bool sonarBeta() const { return mSonarBeta; }
     QString returnUrl() const { return mReturnUrl; }

@@ -74,6 +74,16 @@ bool Chip::open(const QString &rootPath)
     return true;
 }
 
+QString Chip::openTaggedVolume(const QStringList &volumes, const QString &wantedTag)
+{
+    for (const QString &volume : volumes) {
+        if (open(volume) && !mTag.isEmpty() && (wantedTag.isEmpty() || mTag == wantedTag))
+            return volume;
+    }
+    reset();
+    return QString();
+}
+
 const ChartIndexEntry *Chip::pewterEntry() const
 {
     if (!mHasPewterEntry || mPewterIndex < 0 || size_t(mPewterIndex) >= mEntries.size())

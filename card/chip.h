@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -28,6 +29,10 @@ public:
     // Opens the card at rootPath; false when it is neither tagged nor holds "Velamari/".
     bool open(const QString &rootPath);
     void reset();
+    // Opens the first of volumes, in their order, whose tag is not empty and,
+    // when wantedTag is given, equals it; returns that volume, or resets and
+    // returns an empty text when there is none.
+    QString openTaggedVolume(const QStringList &volumes, const QString &wantedTag = QString());
 
     QString tag() const { return mTag; }
     const QDir *rootDir() const { return mRootDir.get(); }

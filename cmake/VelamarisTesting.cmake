@@ -1,10 +1,16 @@
 # velamaris_add_test(<name> LABEL <subsystem> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>] [XVFB])
 #
 # One QtTest executable per test file. Every test runs headless, with a HOME,
-# XDG_CONFIG_HOME and TMPDIR of its own so that it never touches the user's
-# settings or another test's temporary files. XVFB runs a test that needs a
-# real X display (the xcb platform) in a virtual X server of its own.
+# XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR of its own so that it never
+# touches the user's settings or another test's temporary files. XVFB runs a
+# test that needs a real X display (the xcb platform) in a virtual X server of
+# its own.
 set(VELAMARIS_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
+# Local sockets live in the runtime folder and their paths may not exceed
+# 107 bytes: the tests' runtime folders are short, one per build tree.
+string(MD5 build_tree_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${build_tree_hash}" 0 8 build_tree_hash)
+set(VELAMARIS_TEST_RUNTIME_DIR /tmp/velamaris-tests-${build_tree_hash})
 
 function(velamaris_add_test name)
   cmake_parse_arguments(T "XVFB" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
@@ -25,5 +31,5 @@ function(velamaris_add_test name)
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABEL}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=${platform};HOME=${home};XDG_CONFIG_HOME=${home}/.config;TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "QT_QPA_PLATFORM=${platform};HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_RUNTIME_DIR=${VELAMARIS_TEST_RUNTIME_DIR}/${name};TMPDIR=${home}/tmp;VELAMARIS_TEST_HOME=${home};VELAMARIS_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VELAMARIS_TEST_BIN_DIR=${VELAMARIS_TEST_BIN_DIR};VELAMARIS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

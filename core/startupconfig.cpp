@@ -5,6 +5,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace {
 bool gDeveloperMode = false;
@@ -14,10 +16,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
     for (int i = 1; i < arguments.size(); ++i) {
-        if (arguments.at(i) == QLatin1String("-inspect"))
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("-inspect")) {
             result.inspect = true;
-        else
-            result.cardPath = arguments.at(i);
+        } else if (argument.startsWith(QLatin1String("velscheme:"), Qt::CaseInsensitive)) {
+            // Older watchers put the tag in unencoded; tolerant parsing keeps
+            // such tags of letters, digits and blanks whole.
+            result.cardTag = QUrlQuery(QUrl(argument)).queryItemValue(QStringLiteral("ntag"), QUrl::FullyDecoded);
+        } else {
+            result.cardPath = argument;
+        }
     }
     return result;
 }

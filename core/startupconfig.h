@@ -10,10 +10,14 @@
 struct CommandLine
 {
     QString cardPath;
+    // From a "velscheme://tidemart?ntag=TAG" argument, which the desktop
+    // passes when the card watcher hands a card over.
+    QString cardTag;
     bool inspect = false;
 };
 
-// Arguments after the program name: "-inspect" sets the flag, any other
+// Arguments after the program name: "-inspect" sets the flag, a "velscheme"
+// URL gives the card tag (its "ntag" query value, decoded), any other
 // argument is the card path (the last one wins).
 CommandLine parseCommandLine(const QStringList &arguments);
 

@@ -47,6 +47,7 @@ bool Environment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &to
 }
 
 QDir Environment::applicationDir() const { return mImpl->applicationDir(); }
+QDir Environment::programDir() const { return mImpl->programDir(); }
 QDir Environment::installerTempDir() const { return mImpl->installerTempDir(); }
 QDir Environment::downloadDir() const { return mImpl->downloadDir(); }
 QStringList Environment::removableVolumes() const { return mImpl->removableVolumes(); }

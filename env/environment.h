@@ -29,6 +29,7 @@ public:
     quint32 clusterSize(const QString &path) const;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const;
     QDir applicationDir() const;
+    QDir programDir() const;
     QDir installerTempDir() const;
     QDir downloadDir() const;
     QStringList removableVolumes() const;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <sys/statvfs.h>
@@ -17,7 +18,11 @@
 
 EnvironmentImpl *createPlatformEnvironment()
 {
-    return new LinuxEnvironmentImpl();
+    // Test seam: the end-to-end tests hand child processes a fake proc and
+    // sys tree, so that folders stand in for removable volumes.
+    const QString procRoot = qEnvironmentVariable("VELAMARIS_PROC_ROOT", QStringLiteral("/proc"));
+    const QString sysRoot = qEnvironmentVariable("VELAMARIS_SYS_ROOT", QStringLiteral("/sys"));
+    return new LinuxEnvironmentImpl(procRoot, sysRoot);
 }
 
 QString executableFileName(const QString &baseName)
@@ -70,7 +75,8 @@ LinuxEnvironmentImpl::LinuxEnvironmentImpl(const QString &procRoot, const QStrin
     : mProcRoot(procRoot)
     , mSysRoot(sysRoot)
 {
-    mApplicationDir = QDir(QCoreApplication::applicationDirPath());
+    mProgramDir = QDir(QCoreApplication::applicationDirPath());
+    mApplicationDir = applicationFolderFor(mProgramDir);
     const QString appPath = mApplicationDir.path();
     mUpdateIniPath = appPath + QStringLiteral("/update.ini");
     mAutoUpdaterPath = appPath + QLatin1Char('/') + executableFileName(QStringLiteral("autoupdate-linux"));
@@ -106,6 +112,17 @@ bool LinuxEnvironmentImpl::freeSpace(const QString &path, quint64 &freeBytes, qu
 }
 
 QDir LinuxEnvironmentImpl::applicationDir() const { return mApplicationDir; }
+QDir LinuxEnvironmentImpl::programDir() const { return mProgramDir; }
+
+QDir LinuxEnvironmentImpl::applicationFolderFor(const QDir &programDir)
+{
+    if (QFileInfo(programDir.absolutePath()).isWritable())
+        return programDir;
+    // The log is opened here first thing at start, so the folder must exist.
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(userFolder);
+    return QDir(userFolder);
+}
 QDir LinuxEnvironmentImpl::installerTempDir() const { return mInstallerTempDir; }
 QDir LinuxEnvironmentImpl::downloadDir() const { return mDownloadDir; }
 

@@ -17,6 +17,7 @@ public:
     quint32 clusterSize(const QString &path) const override;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
     QDir applicationDir() const override;
+    QDir programDir() const override;
     QDir installerTempDir() const override;
     QDir downloadDir() const override;
     QStringList removableVolumes() const override;
@@ -32,6 +33,10 @@ public:
 
     bool mercatorToLatLon(double x, double y, double &longitude, double &latitude) const;
 
+    // The program's folder when its user may write there; otherwise (an
+    // installed copy) the per-user data folder, made if missing.
+    static QDir applicationFolderFor(const QDir &programDir);
+
 private:
     bool isRemovableBlockDevice(const QString &name) const;
     QString parentDisk(const QString &name) const;
@@ -42,6 +47,7 @@ private:
     QString mUpdateIniPath;
     QString mAutoUpdaterPath;
     QDir mApplicationDir;
+    QDir mProgramDir;
     QDir mInstallerTempDir;
     QDir mDownloadDir;
 };

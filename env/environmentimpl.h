@@ -20,7 +20,10 @@ public:
     virtual quint32 clusterSize(const QString &path) const = 0;
     // Free bytes available to the caller and total size; outputs untouched on failure.
     virtual bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const = 0;
+    // Folder of the program's own files (log, "serverIp.txt", "update.ini", history).
     virtual QDir applicationDir() const = 0;
+    // Folder of the running executable, where the tools it starts lie.
+    virtual QDir programDir() const = 0;
     virtual QDir installerTempDir() const = 0;
     virtual QDir downloadDir() const = 0;
     // Root paths (with a trailing separator) of removable, non-floppy volumes.

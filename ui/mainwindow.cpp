@@ -3,6 +3,7 @@
 #include "browsercontrol.h"
 #include "cardfiles.h"
 #include "cardupdaterunner.h"
+#include "downloadmanagertest.h"
 #include "environment.h"
 #include "messageboxes.h"
 #include "pagenotifier.h"
@@ -248,6 +249,23 @@ void MainWindow::doNewtideDataFromManifest(QString manifest)
 void MainWindow::doNewtideDataFromManifest(QString manifest, bool ntEnabled, bool clEnabled, bool stEnabled)
 {
     downloadChart(QString(), manifest, ntEnabled, clEnabled, stEnabled);
+}
+
+void MainWindow::takeHandedOverCard(const QString &cardPath)
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+    if (cardPath.isEmpty())
+        return;
+    if (mCardUpdates && mCardUpdates->process() && mCardUpdates->process()->isRunning()) {
+        qDebug() << "- Card handed over during a card update, not taken: " << cardPath;
+        return;
+    }
+    qDebug() << "- Card handed over: " << cardPath;
+    mCardPath = cardPath;
+    if (mBridge)
+        mBridge->setCardPath(cardPath);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -61,6 +61,8 @@ public slots:
     void downloadChart(QString manifestUrl, QString manifest, bool ntEnabled, bool clEnabled, bool stEnabled);
     void doNewtideDataFromManifest(QString manifest);
     void doNewtideDataFromManifest(QString manifest, bool ntEnabled, bool clEnabled, bool stEnabled);
+    // A later start of the program handed a card over (empty: none).
+    void takeHandedOverCard(const QString &cardPath);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,3 +1,5 @@
+#include "fakesystem.h"
+#include "localhttpserver.h"
 #include "testsupport.h"
 
 #include <QProcess>
@@ -18,11 +20,18 @@ private slots:
     void cleanup();
     void bannerIsWrittenAndProgramLeavesCleanly();
     void unwritableLogWarnsOnceAndRuns();
+    void storeUrlOpensTheVolumeWithItsTag_data();
+    void storeUrlOpensTheVolumeWithItsTag();
+    void laterStartHandsItsCardToTheRunningClient();
 
 private:
     bool startProgram(const QStringList &arguments);
     bool stopProgram();
     QString logPath() const { return mDir->filePath("log"); }
+    bool bannerWritten() const;
+    // Two tagged cards on removable volumes, "A1" before "Sea Wolf & Co" in drive order.
+    void insertTwoCards();
+    QString volume(const QString &name) const { return mDir->filePath("media/" + name) + "/"; }
 
     QTemporaryDir *mDir = nullptr;
     QProcess *mProcess = nullptr;
@@ -71,8 +80,7 @@ void TidemartStartupTest::bannerIsWrittenAndProgramLeavesCleanly()
     QTemporaryDir card;
     QVERIFY(startProgram({ "-inspect", "/no/such/card", card.path() }));
 
-    // The banner ends with an empty line; wait until it is complete.
-    QTRY_VERIFY_WITH_TIMEOUT(TestSupport::readLines(logPath()).contains(QString()), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(bannerWritten(), 30000);
     QVERIFY(stopProgram());
 
     const QStringList lines = TestSupport::readLines(logPath());
@@ -118,6 +126,79 @@ void TidemartStartupTest::unwritableLogWarnsOnceAndRuns()
     errors += mProcess->readAllStandardError();
     QCOMPARE(errors.count("Unable to write the log file"), 1);
     QVERIFY(QFileInfo(logPath()).isDir());
+}
+
+bool TidemartStartupTest::bannerWritten() const
+{
+    // The banner ends with an empty line.
+    return TestSupport::readLines(logPath()).contains(QString());
+}
+
+void TidemartStartupTest::insertTwoCards()
+{
+    FakeSystem system(mDir->filePath("system"));
+    QStringList script { "disk sdb 8:16 removable", "disk sdc 8:32 removable" };
+    const QStringList devices { "8:16", "8:32" };
+    const QStringList tags { "A1", "Sea Wolf & Co" };
+    for (int i = 0; i < tags.size(); ++i) {
+        const QString root = volume(QString("card%1").arg(i));
+        QVERIFY(TestSupport::writeFile(root + "nTag.txt", tags.at(i).toUtf8() + "\n"));
+        script << QString("mount %1 / %2").arg(devices.at(i), FakeSystem::mountPoint(root.chopped(1)));
+    }
+    system.apply(script);
+    QProcessEnvironment environment = mProcess->processEnvironment();
+    environment.insert("VELAMARIS_PROC_ROOT", system.proc());
+    environment.insert("VELAMARIS_SYS_ROOT", system.sys());
+    mProcess->setProcessEnvironment(environment);
+}
+
+void TidemartStartupTest::storeUrlOpensTheVolumeWithItsTag_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("cardVolume");
+
+    QTest::newRow("tag of the second card") << "velscheme://tidemart?ntag=Sea%20Wolf%20%26%20Co" << "card1";
+    QTest::newRow("no card with that tag: the usual search") << "velscheme://tidemart?ntag=B2" << QString();
+}
+
+void TidemartStartupTest::storeUrlOpensTheVolumeWithItsTag()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, cardVolume);
+    insertTwoCards();
+    QVERIFY(startProgram({ url }));
+    QTRY_VERIFY_WITH_TIMEOUT(bannerWritten(), 30000);
+    QVERIFY(stopProgram());
+    const QString expected = cardVolume.isEmpty() ? QString() : volume(cardVolume);
+    QVERIFY(TestSupport::readLines(logPath()).contains(QString("-           Card path:  \"%1\"").arg(expected)));
+}
+
+void TidemartStartupTest::laterStartHandsItsCardToTheRunningClient()
+{
+    // A store that answers, so that the running client keeps its window.
+    LocalHttpServer store;
+    QVERIFY(store.start());
+    store.server().addRoute(HttpRoute::prefix("/", [](const HttpRequest &) {
+        return HttpResponse::bytes("<html><body>store</body></html>", "text/html");
+    }));
+    QVERIFY(TestSupport::writeFile(mDir->filePath("serverIp.txt"), QString("127.0.0.1:%1\n").arg(store.port()).toUtf8()));
+    insertTwoCards();
+    QVERIFY(startProgram({}));
+    QTRY_VERIFY_WITH_TIMEOUT(bannerWritten(), 30000);
+
+    QProcess later;
+    later.setProcessEnvironment(mProcess->processEnvironment());
+    later.start(mDir->filePath("Tidemart"), { "velscheme://tidemart?ntag=Sea%20Wolf%20%26%20Co" });
+    QVERIFY(later.waitForFinished(60000));
+    QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(later.exitCode(), 0);
+
+    const QString handedOver = QString("- Card handed over:  \"%1\"").arg(volume("card1"));
+    QTRY_VERIFY2_WITH_TIMEOUT(TestSupport::readLines(logPath()).contains(handedOver),
+                              qPrintable(TestSupport::readLines(logPath()).join('\n')), 30000);
+    QVERIFY(stopProgram());
+    // The later start left the running client's log alone.
+    QCOMPARE(TestSupport::readLines(logPath()).first(), QString(60, QLatin1Char('-')));
 }
 
 QTEST_GUILESS_MAIN(TidemartStartupTest)

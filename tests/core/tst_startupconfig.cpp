@@ -31,13 +31,26 @@ void StartupConfigTest::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("cardPath");
     QTest::addColumn<bool>("inspect");
+    QTest::addColumn<QString>("cardTag");
 
-    QTest::newRow("none") << QStringList { "Tidemart" } << QString() << false;
-    QTest::newRow("inspect only") << QStringList { "Tidemart", "-inspect" } << QString() << true;
-    QTest::newRow("card") << QStringList { "Tidemart", "/media/card" } << "/media/card" << false;
-    QTest::newRow("last card wins") << QStringList { "Tidemart", "/a", "-inspect", "/b" } << "/b" << true;
-    QTest::newRow("inspect is case-sensitive") << QStringList { "Tidemart", "-Inspect" } << "-Inspect" << false;
-    QTest::newRow("program name is never the card") << QStringList { "/opt/Tidemart" } << QString() << false;
+    QTest::newRow("none") << QStringList { "Tidemart" } << QString() << false << QString();
+    QTest::newRow("inspect only") << QStringList { "Tidemart", "-inspect" } << QString() << true << QString();
+    QTest::newRow("card") << QStringList { "Tidemart", "/media/card" } << "/media/card" << false << QString();
+    QTest::newRow("last card wins") << QStringList { "Tidemart", "/a", "-inspect", "/b" } << "/b" << true << QString();
+    QTest::newRow("inspect is case-sensitive") << QStringList { "Tidemart", "-Inspect" } << "-Inspect" << false
+                                               << QString();
+    QTest::newRow("program name is never the card") << QStringList { "/opt/Tidemart" } << QString() << false
+                                                    << QString();
+    // The store URL is a tag, never a card folder.
+    QTest::newRow("store URL") << QStringList { "Tidemart", "velscheme://tidemart?ntag=VEL0001" } << QString()
+                               << false << "VEL0001";
+    QTest::newRow("store URL with an encoded tag")
+        << QStringList { "Tidemart", "velscheme://tidemart?ntag=Sea%20Wolf%20%26%20Co%20%237%2B%C3%BC" } << QString()
+        << false << QString::fromUtf8("Sea Wolf & Co #7+ü");
+    QTest::newRow("store URL of an older watcher, tag unencoded")
+        << QStringList { "Tidemart", "velscheme://tidemart?ntag=Sea Wolf 7" } << QString() << false << "Sea Wolf 7";
+    QTest::newRow("store URL without a tag") << QStringList { "Tidemart", "velscheme://tidemart" } << QString()
+                                             << false << QString();
 }
 
 void StartupConfigTest::commandLine()
@@ -46,6 +59,7 @@ void StartupConfigTest::commandLine()
     const CommandLine parsed = parseCommandLine(arguments);
     QTEST(parsed.cardPath, "cardPath");
     QTEST(parsed.inspect, "inspect");
+    QTEST(parsed.cardTag, "cardTag");
 }
 
 void StartupConfigTest::serverHost_data()

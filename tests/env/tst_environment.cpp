@@ -1,10 +1,13 @@
 #include "environment.h"
 #include "environment_linux.h"
 #include "testsupport.h"
+#include "tmpfsmount.h"
 
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include <sys/statvfs.h>
 
@@ -17,6 +20,7 @@ private slots:
     void freeSpaceOfRealFolder();
     void clusterSizeOfRealFolder();
     void failedQueriesLeaveOutputsAlone();
+    void readOnlyProgramFolderGivesWayToUserFolder();
 };
 
 void EnvironmentTest::folders()
@@ -24,6 +28,7 @@ void EnvironmentTest::folders()
     Environment *environment = Environment::instance();
     const QString appDir = QCoreApplication::applicationDirPath();
     QCOMPARE(environment->applicationDir().absolutePath(), QDir(appDir).absolutePath());
+    QCOMPARE(environment->programDir().absolutePath(), QDir(appDir).absolutePath());
     QCOMPARE(environment->updateIniPath(), appDir + "/update.ini");
     QCOMPARE(environment->autoUpdaterPath(), appDir + "/autoupdate-linux");
     QCOMPARE(environment->installerTempDir().absolutePath(), QDir::temp().absoluteFilePath("VelamarisBKTemp"));
@@ -72,6 +77,30 @@ void EnvironmentTest::failedQueriesLeaveOutputsAlone()
     QVERIFY(!environment->freeSpace("/no/such/drive/", freeBytes, totalBytes));
     QCOMPARE(freeBytes, 7ull);
     QCOMPARE(totalBytes, 9ull);
+}
+
+// An installed copy cannot write its log, "update.ini" or history beside
+// itself; its files then go to the user's data folder.
+void EnvironmentTest::readOnlyProgramFolderGivesWayToUserFolder()
+{
+    QTemporaryDir dir;
+    const QString programs = dir.filePath("programs");
+    QVERIFY(QDir().mkpath(programs));
+    QCOMPARE(LinuxEnvironmentImpl::applicationFolderFor(QDir(programs)).absolutePath(), programs);
+
+    std::unique_ptr<TmpfsMount> readOnly;
+    if (TestSupport::permissionsAreIgnored()) {
+        readOnly = std::make_unique<TmpfsMount>(programs, 64 * 1024);
+        if (!readOnly->remountReadOnly())
+            QSKIP("running as root without the right to mount a read-only folder");
+    } else {
+        QVERIFY(QFile(programs).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    QCoreApplication::setOrganizationName("Velamaris");
+    QCoreApplication::setApplicationName("Velamaris Tidemart");
+    const QDir folder = LinuxEnvironmentImpl::applicationFolderFor(QDir(programs));
+    QCOMPARE(folder.absolutePath(), QDir::home().absoluteFilePath(".local/share/Velamaris/Velamaris Tidemart"));
+    QVERIFY(folder.exists());
 }
 
 QTEST_GUILESS_MAIN(EnvironmentTest)

@@ -1,73 +1,9 @@
 #include "environment_linux.h"
+#include "fakesystem.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-
-// Builds a fake /proc and /sys from a few lines of description:
-//   disk <name> <maj:min> [removable] [type=SD]   device directory, as in sysfs
-//   part <name> <maj:min> <disk>                  partition inside its disk's directory
-//   flat <name> <maj:min> [removable] [partition] device without the nested layout
-//   mount <maj:min> <root> <mount point>          a line of mountinfo (escaped as the kernel does)
-class FakeSystem
-{
-public:
-    explicit FakeSystem(const QString &base)
-        : mBase(base)
-    {
-        QDir().mkpath(sys() + "/class/block");
-        QDir().mkpath(proc() + "/self");
-    }
-
-    QString proc() const { return mBase + "/proc"; }
-    QString sys() const { return mBase + "/sys"; }
-
-    void apply(const QStringList &script)
-    {
-        for (const QString &line : script)
-            applyLine(line.split(' ', Qt::SkipEmptyParts));
-        if (!mMountInfo.isNull())
-            TestSupport::writeFile(proc() + "/self/mountinfo", mMountInfo);
-    }
-
-private:
-    void device(const QString &directory, const QString &devno, const QStringList &flags)
-    {
-        TestSupport::writeFile(directory + "/dev", devno.toUtf8() + "\n");
-        TestSupport::writeFile(directory + "/removable", flags.contains("removable") ? "1\n" : "0\n");
-        if (flags.contains("partition"))
-            TestSupport::writeFile(directory + "/partition", "1\n");
-        for (const QString &flag : flags) {
-            if (flag.startsWith("type="))
-                TestSupport::writeFile(directory + "/device/type", flag.mid(5).toUtf8() + "\n");
-        }
-    }
-
-    void applyLine(const QStringList &words)
-    {
-        const QString kind = words.at(0);
-        if (kind == "disk") {
-            const QString directory = sys() + "/devices/platform/host/block/" + words.at(1);
-            device(directory, words.at(2), words.mid(3));
-            QFile::link(directory, sys() + "/class/block/" + words.at(1));
-        } else if (kind == "part") {
-            const QString directory = sys() + "/devices/platform/host/block/" + words.at(3) + "/" + words.at(1);
-            device(directory, words.at(2), { "partition" });
-            QFile::link(directory, sys() + "/class/block/" + words.at(1));
-        } else if (kind == "flat") {
-            device(sys() + "/class/block/" + words.at(1), words.at(2), words.mid(3));
-        } else if (kind == "mount") {
-            if (mMountInfo.isNull())
-                mMountInfo = "";
-            mMountInfo += QString("%1 20 %2 %3 %4 rw,relatime shared:1 - vfat /dev/x rw\n")
-                              .arg(++mMountId).arg(words.at(1), words.at(2), words.at(3)).toUtf8();
-        }
-    }
-
-    QString mBase;
-    QByteArray mMountInfo;
-    int mMountId = 30;
-};
 
 class RemovableVolumesTest : public QObject
 {
