@@ -30,8 +30,6 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
 bool copyFileToCard(const QString &source, const QString &target);
 
 // Sum of the sizes of the files directly in directory that match filters,
-// each rounded up to whole clusters. An empty filter list matches nothing.
+// each rounded up to whole clusters. An empty filter list matches nothing;
+// nothing is counted without a cluster size.
 quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize);
-
-// Smallest multiple of cluster not below size; cluster must not be 0.
-quint64 roundUpToCluster(quint64 size, quint32 cluster);

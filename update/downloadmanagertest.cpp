@@ -2,8 +2,8 @@
 
 #include "bufferdownloadaction.h"
 #include "cardfiles.h"
+#include "cardspace.h"
 #include "chip.h"
-#include "environment.h"
 #include "filedownloadaction.h"
 #include "fileobject.h"
 #include "installation.h"
@@ -115,8 +115,7 @@ quint64 DownloadManagerTest::freeSpaceOfCard(const Chip *chip) const
     if (!chip || !chip->rootDir())
         return 0;
     quint64 freeBytes = 0;
-    quint64 totalBytes = 0;
-    if (!Environment::instance()->freeSpace(chip->rootDir()->absolutePath(), freeBytes, totalBytes)) {
+    if (!cardFreeSpace(chip->rootDir()->absolutePath(), freeBytes)) {
         qDebug() << "*** ERROR: Not able to retrive free Space";
         return 0;
     }
@@ -185,7 +184,7 @@ bool DownloadManagerTest::newtideDataProcess()
     }
 
     if (manifestOk) {
-        const quint32 clusterSize = Environment::instance()->clusterSize(mCardRootPath);
+        const quint32 clusterSize = cardClusterSize(mCardRootPath);
 
         QList<FileObject *> installList;
         QList<FileObject *> archives;

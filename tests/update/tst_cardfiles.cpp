@@ -1,4 +1,5 @@
 #include "cardfiles.h"
+#include "cardspace.h"
 #include "testsupport.h"
 #include "zipbuilder.h"
 
