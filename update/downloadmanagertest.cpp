@@ -30,20 +30,11 @@ bool isUgcName(const QString &lowerName)
 }
 } // namespace
 
-DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const QString &manifestUrl,
-                                         const QString &downloadDirPath, const QString &cardRootPath,
-                                         const QString &additionalPath, const QString &userId, bool newtideEnabled,
-                                         bool communityEnabled, bool sonarEnabled, QObject *parent)
+DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options,
+                                         QObject *parent)
     : QThread(parent)
     , mManager(manager)
-    , mManifestUrl(manifestUrl)
-    , mDownloadDirPath(downloadDirPath)
-    , mCardRootPath(cardRootPath)
-    , mAdditionalPath(additionalPath)
-    , mUserId(userId)
-    , mNewtideEnabled(newtideEnabled)
-    , mCommunityEnabled(communityEnabled)
-    , mSonarEnabled(sonarEnabled)
+    , mOptions(options)
 {
 }
 
@@ -84,7 +75,7 @@ void DownloadManagerTest::waitForManager()
 
 bool DownloadManagerTest::getManifest()
 {
-    auto *action = new BufferDownloadAction(QUrl::fromEncoded(mManifestUrl.toLatin1()));
+    auto *action = new BufferDownloadAction(QUrl::fromEncoded(mOptions.manifestUrl.toLatin1()));
     for (int attempt = 0; attempt < 5 && !isInterruptionRequested(); ++attempt) {
         qDebug() << "getManifest";
         if (action->thread() != mManager->thread())
@@ -126,10 +117,10 @@ bool DownloadManagerTest::newtideDataProcess()
 {
     qDebug() << "---------------------";
     qDebug() << "-- Starting Newtide Data Process";
-    qDebug() << "-           User id: " << mUserId;
-    qDebug() << "-     Newtide data: " << mNewtideEnabled;
-    qDebug() << "-   Community layer: " << mCommunityEnabled;
-    qDebug() << "-       Sonar track: " << mSonarEnabled;
+    qDebug() << "-           User id: " << mOptions.userId;
+    qDebug() << "-     Newtide data: " << mOptions.newtideEnabled;
+    qDebug() << "-   Community layer: " << mOptions.communityEnabled;
+    qDebug() << "-       Sonar track: " << mOptions.sonarEnabled;
     qDebug() << "--";
     qDebug() << "---------------------";
     qDebug("%s", "");
@@ -145,7 +136,7 @@ bool DownloadManagerTest::newtideDataProcess()
 
     emit preparingForDownload();
 
-    const QDir downloadDir(mDownloadDirPath);
+    const QDir downloadDir(mOptions.downloadDirPath);
     const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
     QDir().mkpath(ugdDir.absolutePath());
     removeDirectoryTree(downloadDir);
@@ -154,7 +145,7 @@ bool DownloadManagerTest::newtideDataProcess()
     qDeleteAll(mManifest);
     mManifest.clear();
     bool manifestOk = true;
-    if (mNewtideEnabled || mCommunityEnabled) {
+    if (mOptions.newtideEnabled || mOptions.communityEnabled) {
         if (mUseManifestUrl)
             manifestOk = getManifest();
         else
@@ -184,7 +175,7 @@ bool DownloadManagerTest::newtideDataProcess()
     }
 
     if (manifestOk) {
-        const quint32 clusterSize = cardClusterSize(mCardRootPath);
+        const quint32 clusterSize = cardClusterSize(mOptions.cardRootPath);
 
         QList<FileObject *> installList;
         QList<FileObject *> archives;
@@ -198,7 +189,7 @@ bool DownloadManagerTest::newtideDataProcess()
             const quint64 size = quint64(qMax(0, entry->size()));
             bool accepted = false;
             quint64 diskSize = 0;
-            if (mCommunityEnabled && ugcType) {
+            if (mOptions.communityEnabled && ugcType) {
                 accepted = true;
                 downloadByteTotal += size;
                 if (lowerName.endsWith(QLatin1String(".zip"))) {
@@ -218,7 +209,7 @@ bool DownloadManagerTest::newtideDataProcess()
                     filesToProcess += 1;
                     diskSize = clusterSize == 0 ? 0 : roundUpToCluster(size, clusterSize);
                 }
-            } else if (mNewtideEnabled && !ugcType) {
+            } else if (mOptions.newtideEnabled && !ugcType) {
                 accepted = true;
                 installList.append(entry);
                 downloadByteTotal += size;
@@ -244,9 +235,9 @@ bool DownloadManagerTest::newtideDataProcess()
         installList.append(archives);
 
         QStringList filters;
-        buildRemovalFilters(mNewtideEnabled, mCommunityEnabled, true, filters);
+        buildRemovalFilters(mOptions.newtideEnabled, mOptions.communityEnabled, true, filters);
 
-        chip.open(mCardRootPath);
+        chip.open(mOptions.cardRootPath);
         quint64 sizeToRemove = 0;
         if (chip.hasOldChartFiles() && chip.chartsDir()) {
             sizeToRemove = sizeOfFilesToRemove(*chip.chartsDir(), filters, clusterSize)
@@ -279,20 +270,21 @@ bool DownloadManagerTest::newtideDataProcess()
         mTracksConvertedCount = 0;
         mTracksUploadedCount = 0;
 
-        const int tracksToConvert = mSonarEnabled ? prepareSonarTracks() : 0;
+        const int tracksToConvert = mOptions.sonarEnabled ? prepareSonarTracks() : 0;
         calculateProgressBarParameter(qint64(downloadByteTotal), tracksToConvert, filesToProcess);
 
-        Installation installation(mNewtideEnabled, mCommunityEnabled, mCardRootPath, mAdditionalPath);
+        Installation installation(mOptions.newtideEnabled, mOptions.communityEnabled, mOptions.cardRootPath,
+                                  mOptions.additionalPath);
         installation.setProgressHooks([this] { mLastProgressTime = 0; },
                                       [this] {
                                           ++mFilesProcessed;
                                           actionProgress(0);
                                       });
-        const QDir cardRootDir(mCardRootPath);
+        const QDir cardRootDir(mOptions.cardRootPath);
         const QDir chartsDir(cardRootDir.filePath(Chip::ChartsFolder));
 
         success = true;
-        if (mSonarEnabled && !mUserId.isEmpty() && !uploadSonarTracks()) {
+        if (mOptions.sonarEnabled && !mOptions.userId.isEmpty() && !uploadSonarTracks()) {
             success = false;
             errorCode = ErrorUploadingSonarTrack;
         }
@@ -318,7 +310,7 @@ bool DownloadManagerTest::newtideDataProcess()
             }
         }
         if (success && !installList.isEmpty()) {
-            if (mNewtideEnabled)
+            if (mOptions.newtideEnabled)
                 emit startInstallingChart();
             else
                 emit startInstallingUGC();
@@ -327,7 +319,7 @@ bool DownloadManagerTest::newtideDataProcess()
                 errorCode = ErrorInstallChart;
             }
         }
-        if (success && !installList.isEmpty() && mCommunityEnabled) {
+        if (success && !installList.isEmpty() && mOptions.communityEnabled) {
             emit startInstallingUGC();
             if (!installation.installArchiveContents(installList, downloadDir, cardRootDir)) {
                 success = false;
@@ -357,7 +349,7 @@ bool DownloadManagerTest::newtideDataProcess()
 
 bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage)
 {
-    const QDir downloadDir(mDownloadDirPath);
+    const QDir downloadDir(mOptions.downloadDirPath);
     QList<FileDownloadAction *> actions;
     const DownloadObserver observer(this, &DownloadManagerTest::actionProgress, &DownloadManagerTest::started,
                                     &DownloadManagerTest::finished);

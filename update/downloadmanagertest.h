@@ -6,6 +6,8 @@
 #include <QString>
 #include <QThread>
 
+#include "cardupdateoptions.h"
+
 #include <atomic>
 
 class Chip;
@@ -22,9 +24,7 @@ class DownloadManagerTest : public QThread
     Q_OBJECT
 
 public:
-    DownloadManagerTest(VelDownloadManager *manager, const QString &manifestUrl, const QString &downloadDirPath,
-                        const QString &cardRootPath, const QString &additionalPath, const QString &userId,
-                        bool newtideEnabled, bool communityEnabled, bool sonarEnabled, QObject *parent = nullptr);
+    DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options, QObject *parent = nullptr);
     ~DownloadManagerTest() override;
 
     void setApplicationDir(const QDir &directory);
@@ -75,14 +75,7 @@ private:
     void waitForManager();
 
     VelDownloadManager *mManager;
-    QString mManifestUrl;
-    QString mDownloadDirPath;
-    QString mCardRootPath;
-    QString mAdditionalPath;
-    QString mUserId;
-    bool mNewtideEnabled;
-    bool mCommunityEnabled;
-    bool mSonarEnabled;
+    const CardUpdateOptions mOptions;
     bool mUseManifestUrl = true;
     QString mManifestText;
     QDir mApplicationDir;

@@ -187,9 +187,15 @@ void CardUpdateTest::publishManifest(const QByteArray &contentType)
 void CardUpdateTest::runUpdate(bool newtide, bool community, const QString &inlineManifest, const QString &cardRoot,
                                const QString &additionalPath)
 {
-    DownloadManagerTest process(mManager, mServer.url("/manifest.json").toString(), downloadArea(),
-                                cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot, additionalPath,
-                                "user-1", newtide, community, false);
+    CardUpdateOptions options;
+    options.manifestUrl = mServer.url("/manifest.json").toString();
+    options.downloadDirPath = downloadArea();
+    options.cardRootPath = cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot;
+    options.additionalPath = additionalPath;
+    options.userId = "user-1";
+    options.newtideEnabled = newtide;
+    options.communityEnabled = community;
+    DownloadManagerTest process(mManager, options);
     process.setManifestRetryPause(10);
     if (!inlineManifest.isNull())
         process.setManifestText(inlineManifest);
