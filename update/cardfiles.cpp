@@ -86,6 +86,14 @@ bool removeDirectoryTree(const QDir &directory)
     return QDir().rmdir(directory.absolutePath());
 }
 
+void clearDownloadArea(const QDir &downloadDir)
+{
+    const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
+    QDir().mkpath(ugdDir.absolutePath());
+    removeDirectoryTree(downloadDir);
+    removeDirectoryTree(ugdDir);
+}
+
 void removeChartCatalogue(const QString &cardRootPath)
 {
     // A card root is a mount point here, not always a path ending in a separator.
@@ -243,4 +251,17 @@ quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, q
     if (clusterSize == 0 || !directory.exists() || !listedFileMatches(directory, filters, files))
         return 0;
     return sizeOnCard(files, clusterSize);
+}
+
+quint64 sizeOfReplacedFiles(const Chip &chip, const QStringList &filters, quint32 clusterSize)
+{
+    if (chip.hasOldChartFiles() && chip.chartsDir()) {
+        return sizeOfFilesToRemove(*chip.chartsDir(), filters, clusterSize)
+            + sizeOfFilesToRemove(*chip.ugcDir(), filters, clusterSize);
+    }
+    if (chip.hasPewterEntry() && chip.pewterEntry() && chip.velamariDir()) {
+        const QDir edition(chip.velamariDir()->filePath(chip.pewterEntry()->directory));
+        return sizeOfFilesToRemove(edition, filters, clusterSize);
+    }
+    return 0;
 }

@@ -70,3 +70,13 @@ QString unsafeManifestEntryReason(const FileObject &entry)
         return QStringLiteral("archive over a card folder: ") + entry.destinationPath();
     return QString();
 }
+
+QString unsafeManifestReason(const QList<FileObject *> &list)
+{
+    for (const FileObject *entry : list) {
+        const QString reason = unsafeManifestEntryReason(*entry);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    return QString();
+}

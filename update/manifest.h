@@ -15,3 +15,6 @@ void parseManifest(const QByteArray &bytes, QList<FileObject *> &list);
 // Why an entry must not be acted on (it would write or delete outside the
 // card's chart area); empty when it is acceptable.
 QString unsafeManifestEntryReason(const FileObject &entry);
+
+// The reason of the first unacceptable entry; empty when all are acceptable.
+QString unsafeManifestReason(const QList<FileObject *> &list);
