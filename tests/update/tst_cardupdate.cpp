@@ -1,11 +1,10 @@
 #include "cardfiles.h"
 #include "downloadmanagertest.h"
-#include "environment.h"
-#include "environment_linux.h"
+#include "errorcodes.h"
 #include "localhttpserver.h"
 #include "logcapture.h"
+#include "testenvironment.h"
 #include "testsupport.h"
-#include "errorcodes.h"
 #include "tmpfsmount.h"
 #include "veldownloadmanager.h"
 #include "velnetworkmanager.h"
@@ -18,37 +17,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
 #include <memory>
 
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
 namespace {
-// The real platform layer, except that a test may dictate the card's free
-// space and allocation unit.
-class CardEnvironment : public LinuxEnvironmentImpl
-{
-public:
-    quint32 clusterSize(const QString &path) const override
-    {
-        return mCluster >= 0 ? quint32(mCluster.load()) : LinuxEnvironmentImpl::clusterSize(path);
-    }
-    bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override
-    {
-        if (mFree < 0)
-            return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
-        freeBytes = quint64(mFree.load());
-        totalBytes = freeBytes;
-        return true;
-    }
-
-    std::atomic<qint64> mCluster { -1 };
-    std::atomic<qint64> mFree { -1 };
-};
-
-CardEnvironment *cardEnvironment = nullptr;
-
 // Everything below a folder: relative path -> content.
 QMap<QString, QByteArray> tree(const QString &root)
 {
@@ -112,6 +86,9 @@ private:
                    const QString &cardRoot = QString(), const QString &additionalPath = QString());
 
     LocalHttpServer mServer;
+    std::unique_ptr<QTemporaryDir> mEnvironmentDir;
+    // The card's free space and allocation unit are the test's to dictate.
+    TestEnvironment *mEnvironment = nullptr;
     VelNetworkManager *mNetwork = nullptr;
     VelDownloadManager *mManager = nullptr;
     QTemporaryDir *mDir = nullptr;
@@ -122,8 +99,9 @@ private:
 
 void CardUpdateTest::initTestCase()
 {
-    cardEnvironment = new CardEnvironment;
-    Environment::installImplementation(cardEnvironment);
+    mEnvironmentDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(mEnvironmentDir->isValid());
+    mEnvironment = TestEnvironment::install(mEnvironmentDir->path());
     QVERIFY(mServer.start());
 }
 
@@ -139,8 +117,8 @@ void CardUpdateTest::init()
     mServer.server().clearRequests();
     mManifest = QJsonArray();
     mOutcome = Outcome();
-    cardEnvironment->mCluster = 4096;
-    cardEnvironment->mFree = 1 << 30;
+    mEnvironment->setClusterSize(4096);
+    mEnvironment->setFreeBytes(1 << 30);
     makeCard();
 }
 
@@ -361,7 +339,7 @@ void CardUpdateTest::spaceRule()
     serve("a.vl2", "Velamari/Charts/a.vl2", QByteArray(5000, 'a'));
     serve("b.vl2", "Velamari/Charts/b.vl2", QByteArray(9000, 'b'));
     publishManifest();
-    cardEnvironment->mFree = freeBytes;
+    mEnvironment->setFreeBytes(quint64(freeBytes));
     const QMap<QString, QByteArray> before = tree(card());
     runUpdate(true, false);
     QVERIFY(mLog->lines().contains("===  Disk Size Of New Chart:  20480"));
@@ -411,7 +389,7 @@ void CardUpdateTest::removalAccounting()
 
     serve("n.vl2", "Velamari/Charts/n.vl2", QByteArray(4096 * 8, 'n'));
     publishManifest();
-    cardEnvironment->mFree = 4096 * 2; // six clusters short without the old files
+    mEnvironment->setFreeBytes(4096 * 2); // six clusters short without the old files
     runUpdate(true, true);
     QVERIFY(mLog->lines().contains(
         QStringLiteral("=== Size Of Files To Remove:  %1").arg(counted ? 6 * 4096 : 0)));
@@ -422,7 +400,7 @@ void CardUpdateTest::unknownClusterSizeIsNotEnoughSpace()
 {
     serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
     publishManifest();
-    cardEnvironment->mCluster = 0;
+    mEnvironment->setClusterSize(0);
     runUpdate(true, true);
     QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
     QVERIFY(mLog->lines().contains("*** ERROR: Not able to retrive the cluster size of the chip"));
@@ -528,8 +506,8 @@ void CardUpdateTest::realVolume()
     TmpfsMount volume(mountPoint, 256 * 1024);
     if (!volume.isMounted())
         QSKIP("mounting a tmpfs is not allowed here");
-    cardEnvironment->mCluster = -1;
-    cardEnvironment->mFree = -1;
+    mEnvironment->useRealClusterSize();
+    mEnvironment->useRealFreeSpace();
     QVERIFY(writeFile(mountPoint + "/nTag.txt", "SMALL\n"));
     QVERIFY(writeFile(mountPoint + "/Velamari/Charts/old.vl2", QByteArray(40000, 'o')));
 
