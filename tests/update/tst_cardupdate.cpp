@@ -1,44 +1,18 @@
 #include "cardfiles.h"
-#include "downloadmanagertest.h"
+#include "cardupdatefixture.h"
 #include "errorcodes.h"
-#include "localhttpserver.h"
-#include "logcapture.h"
-#include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
-#include "veldownloadmanager.h"
-#include "velnetworkmanager.h"
 #include "zipbuilder.h"
 
 #include <QDirIterator>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
-namespace {
-// Everything below a folder: relative path -> content.
-QMap<QString, QByteArray> tree(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-} // namespace
-
-// Whole card updates: the worker thread and the download manager against a
-// local store, onto a card folder, as the store client runs them.
-class CardUpdateTest : public QObject
+// Whole card updates: manifest, space, downloads, archives and the card.
+class CardUpdateTest : public CardUpdateFixture
 {
     Q_OBJECT
 
@@ -61,153 +35,21 @@ private slots:
     void archives();
     void existingTargetFailsAfterTheOtherCopies();
     void realVolume();
-
-private:
-    struct Outcome
-    {
-        QStringList phases;
-        QList<float> progress;
-        int errorCode = 0;
-        QString errorMessage;
-        int endings = 0;
-    };
-
-    QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
-    QString downloadArea() const { return mDir->filePath("app/Download"); }
-    void serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles = -1,
-               qint64 unzippedSize = -1, qint64 announcedSize = -1);
-    QByteArray manifest() const { return QJsonDocument(mManifest).toJson(QJsonDocument::Compact); }
-    void publishManifest(const QByteArray &contentType = "application/json");
-    void makeCard();
-    // Runs one update to its end; the manifest comes by URL unless inline text is given.
-    void runUpdate(bool newtide, bool community, const QString &inlineManifest = QString(),
-                   const QString &cardRoot = QString(), const QString &additionalPath = QString());
-
-    LocalHttpServer mServer;
-    std::unique_ptr<QTemporaryDir> mEnvironmentDir;
-    // The card's free space and allocation unit are the test's to dictate.
-    TestEnvironment *mEnvironment = nullptr;
-    VelNetworkManager *mNetwork = nullptr;
-    VelDownloadManager *mManager = nullptr;
-    QTemporaryDir *mDir = nullptr;
-    QJsonArray mManifest;
-    Outcome mOutcome;
-    std::unique_ptr<LogCapture> mLog;
 };
 
 void CardUpdateTest::initTestCase()
 {
-    mEnvironmentDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(mEnvironmentDir->isValid());
-    mEnvironment = TestEnvironment::install(mEnvironmentDir->path());
-    QVERIFY(mServer.start());
+    startStore();
 }
 
 void CardUpdateTest::init()
 {
-    mDir = new QTemporaryDir;
-    QVERIFY(mDir->isValid());
-    mLog = std::make_unique<LogCapture>();
-    mNetwork = new VelNetworkManager("151", "pc");
-    mManager = new VelDownloadManager(mNetwork);
-    mManager->setTimings(DownloadTimings { 2000, 100 });
-    mServer.server().clearRoutes();
-    mServer.server().clearRequests();
-    mManifest = QJsonArray();
-    mOutcome = Outcome();
-    mEnvironment->setClusterSize(4096);
-    mEnvironment->setFreeBytes(1 << 30);
-    makeCard();
+    startTest();
 }
 
 void CardUpdateTest::cleanup()
 {
-    delete mManager;
-    delete mNetwork;
-    mLog.reset();
-    delete mDir;
-}
-
-void CardUpdateTest::makeCard()
-{
-    QVERIFY(writeFile(card("nTag.txt"), "CARD-1\n"));
-    QVERIFY(writeFile(card("chartcat.XML"), "<old catalogue/>"));
-    QVERIFY(writeFile(card("Velamari/Charts/a.vl2"), "old a"));
-    QVERIFY(writeFile(card("Velamari/Charts/keep.dat"), "not a chart file"));
-    QVERIFY(writeFile(card("Velamari/Charts/old.xct"), "old index"));
-    QVERIFY(writeFile(card("Velamari/Charts/UGC/Region/old.ugc"), "last season"));
-}
-
-void CardUpdateTest::serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles,
-                           qint64 unzippedSize, qint64 announcedSize)
-{
-    const QString path = "/files/" + name;
-    mServer.server().addRoute(HttpRoute::bytes(path, body));
-    QJsonObject record { { "name", name },
-                         { "size", announcedSize >= 0 ? announcedSize : qint64(body.size()) },
-                         { "url", mServer.url(path).toString() },
-                         { "destination_path", destination },
-                         { "md5", "0" } };
-    if (totalFiles >= 0) {
-        record.insert("total_files", totalFiles);
-        record.insert("unzipped_size", unzippedSize);
-    }
-    mManifest.append(record);
-}
-
-void CardUpdateTest::publishManifest(const QByteArray &contentType)
-{
-    mServer.server().addRoute(HttpRoute::bytes("/manifest.json", manifest(), contentType));
-}
-
-void CardUpdateTest::runUpdate(bool newtide, bool community, const QString &inlineManifest, const QString &cardRoot,
-                               const QString &additionalPath)
-{
-    CardUpdateOptions options;
-    options.manifestUrl = mServer.url("/manifest.json").toString();
-    options.downloadDirPath = downloadArea();
-    options.cardRootPath = cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot;
-    options.additionalPath = additionalPath;
-    options.userId = "user-1";
-    options.newtideEnabled = newtide;
-    options.communityEnabled = community;
-    DownloadManagerTest process(mManager, options);
-    process.setManifestRetryPause(10);
-    if (!inlineManifest.isNull())
-        process.setManifestText(inlineManifest);
-
-    Outcome &o = mOutcome;
-    auto phase = [this, &process, &o](auto signal, const char *name) {
-        connect(&process, signal, this, [&o, name] { o.phases << name; });
-    };
-    phase(&DownloadManagerTest::preparingForDownload, "init");
-    phase(&DownloadManagerTest::startDownloadingChart, "download");
-    phase(&DownloadManagerTest::preparingInstallation, "prepare");
-    phase(&DownloadManagerTest::startInstallingChart, "install");
-    phase(&DownloadManagerTest::startInstallingUGC, "ugc");
-    connect(&process, &DownloadManagerTest::processCompleted, this, [&o] {
-        o.phases << "completed";
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::notEnoughSpace, this, [&o] {
-        o.phases << "nospace";
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::newtideDataError, this, [&o](int code, const QString &message) {
-        o.phases << "error";
-        o.errorCode = code;
-        o.errorMessage = message;
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::updateProcessStatus, this, [&o](float value) { o.progress << value; });
-    bool done = false;
-    connect(&process, &QThread::finished, this, [&done] { done = true; });
-
-    process.start();
-    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
-    QCOMPARE(o.endings, 1);
-    for (float value : qAsConst(o.progress))
-        QVERIFY2(value >= 0.0f && value <= 100.0f, qPrintable(QString::number(double(value))));
+    endTest();
 }
 
 void CardUpdateTest::manifestByUrlUpdatesTheCard()
