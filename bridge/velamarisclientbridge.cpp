@@ -1,5 +1,7 @@
 #include "velamarisclientbridge.h"
 
+#include "cardpaths.h"
+#include "cardspace.h"
 #include "environment.h"
 #include "fileobject.h"
 #include "pcappdownloadthread.h"
@@ -8,28 +10,16 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QNetworkCookieJar>
 #include <QStandardPaths>
 
 namespace {
 const char *const ApplicationVersionText = "{applicationVersion: ";
 
-quint64 clusterRounded(quint64 size, quint32 cluster)
-{
-    if (cluster == 0)
-        return size;
-    return (size + cluster - 1) / cluster * cluster;
-}
-
 // Size on disk of the files directly in folder (sub-folders are not entered).
 quint64 occupiedSpace(const QString &folder, quint32 cluster)
 {
-    quint64 total = 0;
-    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QFileInfo &file : files)
-        total += clusterRounded(quint64(file.size()), cluster);
-    return total;
+    return sizeOnCard(QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), cluster);
 }
 } // namespace
 
@@ -89,8 +79,7 @@ void VelamarisClientBridge::searchCard()
 quint64 VelamarisClientBridge::freeBytesOfCard()
 {
     quint64 freeBytes = 0;
-    quint64 totalBytes = 0;
-    if (!Environment::instance()->freeSpace(mCardPath, freeBytes, totalBytes)) {
+    if (!cardFreeSpace(mCardPath, freeBytes)) {
         qDebug() << "ERROR: Not able to retrive free Space";
         return 0;
     }
@@ -194,10 +183,10 @@ double VelamarisClientBridge::getFreeSpaceAndVelData()
     if (mCardPath.isEmpty())
         return 0;
     const quint64 freeBytes = freeBytesOfCard();
-    const quint32 cluster = Environment::instance()->clusterSize(mCardPath);
+    const quint32 cluster = cardClusterSize(mCardPath);
     const QDir root(mCardPath);
-    quint64 occupied = occupiedSpace(root.filePath(QStringLiteral("Velamari/Charts")), cluster);
-    occupied += occupiedSpace(root.filePath(QStringLiteral("Velamari/Charts/UGC")), cluster);
+    quint64 occupied = occupiedSpace(root.filePath(Chip::ChartsFolder), cluster);
+    occupied += occupiedSpace(root.filePath(Chip::UgcFolder), cluster);
     if (mCountTierCharts && mCard.pewterEntry() && mCard.velamariDir())
         occupied += occupiedSpace(mCard.velamariDir()->filePath(mCard.pewterEntry()->directory), cluster);
     return double(freeBytes + occupied);
@@ -207,7 +196,7 @@ int VelamarisClientBridge::getClusterSize()
 {
     if (mDevice != QLatin1String("card"))
         return 0;
-    return int(Environment::instance()->clusterSize(mCardPath));
+    return int(cardClusterSize(mCardPath));
 }
 
 void VelamarisClientBridge::stateReset()
@@ -283,10 +272,10 @@ QString VelamarisClientBridge::pewterFolderPath() const
 {
     if (!mDeletePewter || !mCard.pewterEntry() || !mCard.velamariDir())
         return QString();
-    const QString velamari = QDir::cleanPath(mCard.velamariDir()->absolutePath());
-    const QString folder = QDir::cleanPath(mCard.velamariDir()->absoluteFilePath(mCard.pewterEntry()->directory));
-    // The whole folder is deleted: it must lie inside the card's chart area.
-    if (!folder.startsWith(velamari + QLatin1Char('/'))) {
+    const QString directory = mCard.pewterEntry()->directory;
+    const QString folder = QDir::cleanPath(mCard.velamariDir()->absoluteFilePath(directory));
+    // The whole folder is deleted: it must lie inside the card's chart area, and not be that area itself.
+    if (!isInsideFolder(directory) || asCardResolves(directory).isEmpty()) {
         qDebug() << "*** Edition folder outside the chart area refused:" << folder;
         return QString();
     }
@@ -322,8 +311,8 @@ void VelamarisClientBridge::enqueueFiles(int lengthManifest, QStringList sFiles1
         return;
     }
     // The page names the file; only a plain name may reach the user's disk.
-    const QString name = QFileInfo(sFiles1.at(0)).fileName();
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name != sFiles1.at(0)) {
+    const QString name = sFiles1.at(0);
+    if (!isPlainFileName(name)) {
         qDebug() << "*** Installer name refused: " << sFiles1.at(0);
         processErrorOnDownload(0, QStringLiteral("bad installer name"));
         return;

@@ -6,6 +6,7 @@
 const QString Chip::VelamariFolder = QStringLiteral("Velamari/");
 const QString Chip::ChartsFolder = Chip::VelamariFolder + QStringLiteral("Charts/");
 const QString Chip::UgcFolder = Chip::ChartsFolder + QStringLiteral("UGC/");
+const QString Chip::IndexFile = Chip::VelamariFolder + QStringLiteral("Index.txt");
 
 namespace {
 const QString TagFileName = QStringLiteral("nTag.txt");

@@ -20,6 +20,7 @@ public:
     static const QString VelamariFolder;   // "Velamari/"
     static const QString ChartsFolder;     // "Velamari/Charts/"
     static const QString UgcFolder;        // "Velamari/Charts/UGC/"
+    static const QString IndexFile;        // "Velamari/Index.txt"
 
     Chip();
     ~Chip();

@@ -91,9 +91,13 @@ int main(int argc, char *argv[])
 
     VelNetworkManager network(QString::number(Environment::buildNumber()), environment->platformName());
     VelDownloadManager manager(&network);
-    DownloadManagerTest process(&manager, parser.value(manifestUrl), environment->downloadDir().absolutePath(),
-                                cardRoot, QString(), QString(), !parser.isSet(noNewtide), !parser.isSet(noCommunity),
-                                false);
+    CardUpdateOptions options;
+    options.manifestUrl = parser.value(manifestUrl);
+    options.downloadDirPath = environment->downloadDir().absolutePath();
+    options.cardRootPath = cardRoot;
+    options.newtideEnabled = !parser.isSet(noNewtide);
+    options.communityEnabled = !parser.isSet(noCommunity);
+    DownloadManagerTest process(&manager, options);
     process.setApplicationDir(environment->applicationDir());
     process.setManifestRetryPause(parser.value(retryPause).toInt());
     if (parser.isSet(manifestFile))

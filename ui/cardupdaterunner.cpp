@@ -58,9 +58,16 @@ void CardUpdateRunner::start(const QString &manifestUrl, const QString &manifest
 DownloadManagerTest *CardUpdateRunner::createProcess(const QString &manifestUrl, const QString &cardPath,
                                                      bool ntEnabled, bool clEnabled, bool sonarEnabled) const
 {
-    return new DownloadManagerTest(mManager, manifestUrl, Environment::instance()->downloadDir().absolutePath(),
-                                   QDir(cardPath).absolutePath(), mBridge->pewterFolderPath(),
-                                   mBridge->currentUserId(), ntEnabled, clEnabled, sonarEnabled);
+    CardUpdateOptions options;
+    options.manifestUrl = manifestUrl;
+    options.downloadDirPath = Environment::instance()->downloadDir().absolutePath();
+    options.cardRootPath = QDir(cardPath).absolutePath();
+    options.additionalPath = mBridge->pewterFolderPath();
+    options.userId = mBridge->currentUserId();
+    options.newtideEnabled = ntEnabled;
+    options.communityEnabled = clEnabled;
+    options.sonarEnabled = sonarEnabled;
+    return new DownloadManagerTest(mManager, options);
 }
 
 void CardUpdateRunner::connectProcess()

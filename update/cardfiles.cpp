@@ -1,5 +1,9 @@
 #include "cardfiles.h"
 
+#include "cardpaths.h"
+#include "cardspace.h"
+#include "chip.h"
+
 #include <QDebug>
 #include <QDirIterator>
 #include <QFile>
@@ -11,17 +15,10 @@
 #include <unistd.h>
 
 namespace {
-const QString ChartsFolder = QStringLiteral("Velamari/Charts/");
-
 // Entry names come from the archive and are not to be trusted.
 bool isSafeEntryName(const QString &name)
 {
-    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\')))
-        return false;
-    if (name.size() >= 2 && name.at(1) == QLatin1Char(':'))
-        return false;
-    const QStringList parts = QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
-    return !parts.contains(QStringLiteral(".."));
+    return !name.isEmpty() && isInsideFolder(name);
 }
 
 // The zip library refuses an archive without entries; it is a valid archive
@@ -89,6 +86,14 @@ bool removeDirectoryTree(const QDir &directory)
     return QDir().rmdir(directory.absolutePath());
 }
 
+void clearDownloadArea(const QDir &downloadDir)
+{
+    const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
+    QDir().mkpath(ugdDir.absolutePath());
+    removeDirectoryTree(downloadDir);
+    removeDirectoryTree(ugdDir);
+}
+
 void removeChartCatalogue(const QString &cardRootPath)
 {
     // A card root is a mount point here, not always a path ending in a separator.
@@ -98,7 +103,7 @@ void removeChartCatalogue(const QString &cardRootPath)
     const QString catalogue = root + QStringLiteral("chartcat.XML");
     if (QFile::exists(catalogue))
         QFile::remove(catalogue);
-    const QDir charts(root + ChartsFolder);
+    const QDir charts(root + Chip::ChartsFolder);
     const QFileInfoList files = charts.entryInfoList(QStringList() << QStringLiteral("*.xct") << QStringLiteral("*.XCT"),
                                                      QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QFileInfo &file : files)
@@ -240,18 +245,23 @@ bool copyFileToCard(const QString &source, const QString &target)
     return true;
 }
 
-quint64 roundUpToCluster(quint64 size, quint32 cluster)
-{
-    return (size + cluster - 1) / cluster * cluster;
-}
-
 quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize)
 {
     QFileInfoList files;
     if (clusterSize == 0 || !directory.exists() || !listedFileMatches(directory, filters, files))
         return 0;
-    quint64 total = 0;
-    for (const QFileInfo &file : files)
-        total += roundUpToCluster(quint64(file.size()), clusterSize);
-    return total;
+    return sizeOnCard(files, clusterSize);
+}
+
+quint64 sizeOfReplacedFiles(const Chip &chip, const QStringList &filters, quint32 clusterSize)
+{
+    if (chip.hasOldChartFiles() && chip.chartsDir()) {
+        return sizeOfFilesToRemove(*chip.chartsDir(), filters, clusterSize)
+            + sizeOfFilesToRemove(*chip.ugcDir(), filters, clusterSize);
+    }
+    if (chip.hasPewterEntry() && chip.pewterEntry() && chip.velamariDir()) {
+        const QDir edition(chip.velamariDir()->filePath(chip.pewterEntry()->directory));
+        return sizeOfFilesToRemove(edition, filters, clusterSize);
+    }
+    return 0;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class Chip;
+
 // File operations of a card update on the card and in the download area.
 
 // Name patterns of the files that new charts (newtide) and the community
@@ -13,6 +15,9 @@ void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringL
 // Deletes the folder and everything in it (symbolic links are removed, never
 // followed). True when all is gone or the folder did not exist.
 bool removeDirectoryTree(const QDir &directory);
+
+// Empties the download area and the sonar logs' area beside it ("../ugd").
+void clearDownloadArea(const QDir &downloadDir);
 
 // Deletes "chartcat.XML" in the card root and the "*.xct"/"*.XCT" files of the chart folder.
 void removeChartCatalogue(const QString &cardRootPath);
@@ -30,8 +35,11 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
 bool copyFileToCard(const QString &source, const QString &target);
 
 // Sum of the sizes of the files directly in directory that match filters,
-// each rounded up to whole clusters. An empty filter list matches nothing.
+// each rounded up to whole clusters. An empty filter list matches nothing;
+// nothing is counted without a cluster size.
 quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize);
 
-// Smallest multiple of cluster not below size; cluster must not be 0.
-quint64 roundUpToCluster(quint64 size, quint32 cluster);
+// What an update frees on the card by removing the files that match
+// filters: on a card with old-format charts in its chart and community
+// folders, on a card with a Pewter record in that edition's folder.
+quint64 sizeOfReplacedFiles(const Chip &chip, const QStringList &filters, quint32 clusterSize);

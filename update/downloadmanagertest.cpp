@@ -2,48 +2,26 @@
 
 #include "bufferdownloadaction.h"
 #include "cardfiles.h"
+#include "cardspace.h"
 #include "chip.h"
-#include "environment.h"
+#include "errorcodes.h"
 #include "filedownloadaction.h"
 #include "fileobject.h"
 #include "installation.h"
 #include "manifest.h"
-#include "errorcodes.h"
+#include "runlog.h"
+#include "updateplan.h"
 #include "veldownloadmanager.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
 
-#include <cmath>
-
-namespace {
-quint32 secondsSinceEpoch()
-{
-    return quint32(QDateTime::currentSecsSinceEpoch());
-}
-
-bool isUgcName(const QString &lowerName)
-{
-    return lowerName.endsWith(QLatin1String(".uk")) || lowerName.endsWith(QLatin1String(".ugc"))
-        || lowerName.endsWith(QLatin1String(".zip")) || lowerName.endsWith(QLatin1String(".vl3"));
-}
-} // namespace
-
-DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const QString &manifestUrl,
-                                         const QString &downloadDirPath, const QString &cardRootPath,
-                                         const QString &additionalPath, const QString &userId, bool newtideEnabled,
-                                         bool communityEnabled, bool sonarEnabled, QObject *parent)
+DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options,
+                                         QObject *parent)
     : QThread(parent)
     , mManager(manager)
-    , mManifestUrl(manifestUrl)
-    , mDownloadDirPath(downloadDirPath)
-    , mCardRootPath(cardRootPath)
-    , mAdditionalPath(additionalPath)
-    , mUserId(userId)
-    , mNewtideEnabled(newtideEnabled)
-    , mCommunityEnabled(communityEnabled)
-    , mSonarEnabled(sonarEnabled)
+    , mOptions(options)
 {
 }
 
@@ -76,15 +54,50 @@ void DownloadManagerTest::run()
     newtideDataProcess();
 }
 
-void DownloadManagerTest::waitForManager()
+// The Newtide Data Process: every step of one card update, in order. It
+// ends with exactly one of processCompleted(), newtideDataError() or
+// notEnoughSpace().
+bool DownloadManagerTest::newtideDataProcess()
 {
-    emit waitingSignal();
-    mManager->waitForAll();
+    logRunHeader(mOptions);
+    Outcome outcome;
+    outcome.downloadStart = outcome.downloadEnd = QDateTime::currentSecsSinceEpoch();
+    outcome.errorCode = ErrorManifestNotObtained;
+    mProgress.reset();
+    emit preparingForDownload();
+    clearDownloadArea(QDir(mOptions.downloadDirPath));
+
+    if (readManifest() && manifestIsSafe(outcome)) {
+        const quint32 clusterSize = cardClusterSize(mOptions.cardRootPath);
+        const UpdatePlan plan =
+            planUpdate(mManifest, mOptions.newtideEnabled, mOptions.communityEnabled, clusterSize);
+        for (int number = 0; number < mManifest.size(); ++number)
+            logManifestEntry(number, *mManifest.at(number), plan.accepted.at(number));
+        if (!checkSpace(plan, clusterSize)) {
+            releaseManifest();
+            return false;
+        }
+        const int tracksToConvert = mOptions.sonarEnabled ? prepareSonarTracks() : 0;
+        calculateProgressBarParameter(qint64(plan.downloadBytes), tracksToConvert, plan.filesToProcess);
+        carryOut(plan.installList, outcome);
+    }
+    return finishRun(outcome);
+}
+
+bool DownloadManagerTest::readManifest()
+{
+    releaseManifest();
+    if (!mOptions.newtideEnabled && !mOptions.communityEnabled)
+        return true;
+    if (mUseManifestUrl)
+        return getManifest();
+    parseManifest(mManifestText.toLatin1(), mManifest);
+    return true;
 }
 
 bool DownloadManagerTest::getManifest()
 {
-    auto *action = new BufferDownloadAction(QUrl::fromEncoded(mManifestUrl.toLatin1()));
+    auto *action = new BufferDownloadAction(QUrl::fromEncoded(mOptions.manifestUrl.toLatin1()));
     for (int attempt = 0; attempt < 5 && !isInterruptionRequested(); ++attempt) {
         qDebug() << "getManifest";
         if (action->thread() != mManager->thread())
@@ -110,255 +123,131 @@ bool DownloadManagerTest::getManifest()
     return accepted;
 }
 
+// Nothing is downloaded or removed for a manifest that would reach outside the card.
+bool DownloadManagerTest::manifestIsSafe(Outcome &outcome) const
+{
+    outcome.errorMessage = unsafeManifestReason(mManifest);
+    if (outcome.errorMessage.isEmpty())
+        return true;
+    qDebug() << "*** Manifest refused:" << outcome.errorMessage;
+    return false;
+}
+
+bool DownloadManagerTest::checkSpace(const UpdatePlan &plan, quint32 clusterSize)
+{
+    Chip chip;
+    chip.open(mOptions.cardRootPath);
+    QStringList filters;
+    buildRemovalFilters(mOptions.newtideEnabled, mOptions.communityEnabled, true, filters);
+    const quint64 sizeToRemove = sizeOfReplacedFiles(chip, filters, clusterSize);
+    const quint64 freeSpace = freeSpaceOfCard(&chip);
+    logSpaceFigures(plan.downloadBytes, plan.diskSize, sizeToRemove, freeSpace);
+
+    // Without the card's allocation unit no size can be trusted.
+    if (clusterSize == 0)
+        qDebug() << "*** ERROR: Not able to retrive the cluster size of the chip";
+    if (!hasRoomFor(plan.diskSize, freeSpace, sizeToRemove, clusterSize)) {
+        qDebug() << "You don't have enought space on chip!!";
+        emit notEnoughSpace();
+        return false;
+    }
+    qDebug() << "Space enough, so we can start the newtide data process";
+    mProgress.clearTracks();
+    return true;
+}
+
 quint64 DownloadManagerTest::freeSpaceOfCard(const Chip *chip) const
 {
     if (!chip || !chip->rootDir())
         return 0;
     quint64 freeBytes = 0;
-    quint64 totalBytes = 0;
-    if (!Environment::instance()->freeSpace(chip->rootDir()->absolutePath(), freeBytes, totalBytes)) {
+    if (!cardFreeSpace(chip->rootDir()->absolutePath(), freeBytes)) {
         qDebug() << "*** ERROR: Not able to retrive free Space";
         return 0;
     }
     return freeBytes;
 }
 
-bool DownloadManagerTest::newtideDataProcess()
+// Sonar logs are not collected by this build; the step keeps its place in
+// the run, between the space rule and the download.
+int DownloadManagerTest::prepareSonarTracks()
 {
-    qDebug() << "---------------------";
-    qDebug() << "-- Starting Newtide Data Process";
-    qDebug() << "-           User id: " << mUserId;
-    qDebug() << "-     Newtide data: " << mNewtideEnabled;
-    qDebug() << "-   Community layer: " << mCommunityEnabled;
-    qDebug() << "-       Sonar track: " << mSonarEnabled;
-    qDebug() << "--";
-    qDebug() << "---------------------";
-    qDebug("%s", "");
+    return 0;
+}
 
-    const qint64 runStart = QDateTime::currentSecsSinceEpoch();
-    mLastProgressTime = 0;
-    mBytesDownloaded = 0;
-    mFilesProcessed = 0;
-    mTracksConvertedCount = 0;
-    mTracksUploadedCount = 0;
-    mCompleted = false;
-    Chip chip;
+bool DownloadManagerTest::uploadSonarTracks()
+{
+    return true;
+}
 
-    emit preparingForDownload();
-
-    const QDir downloadDir(mDownloadDirPath);
-    const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
-    QDir().mkpath(ugdDir.absolutePath());
-    removeDirectoryTree(downloadDir);
-    removeDirectoryTree(ugdDir);
-
-    qDeleteAll(mManifest);
-    mManifest.clear();
-    bool manifestOk = true;
-    if (mNewtideEnabled || mCommunityEnabled) {
-        if (mUseManifestUrl)
-            manifestOk = getManifest();
-        else
-            parseManifest(mManifestText.toLatin1(), mManifest);
+// Sonar upload, download, preparation and installation, each only when
+// the one before succeeded.
+void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Outcome &outcome)
+{
+    outcome.success = true;
+    outcome.errorCode = 0;
+    if (mOptions.sonarEnabled && !mOptions.userId.isEmpty() && !uploadSonarTracks()) {
+        outcome.success = false;
+        outcome.errorCode = ErrorUploadingSonarTrack;
+        return;
     }
-
-    int errorCode = 0;
-    QString errorMessage;
-    bool success = false;
-    qint64 downloadStart = runStart;
-    qint64 downloadEnd = runStart;
-
-    if (!manifestOk) {
-        errorCode = ErrorManifestNotObtained;
-    } else {
-        // Nothing is downloaded or removed for a manifest that would reach outside the card.
-        for (const FileObject *entry : qAsConst(mManifest)) {
-            const QString reason = unsafeManifestEntryReason(*entry);
-            if (!reason.isEmpty()) {
-                qDebug() << "*** Manifest refused:" << reason;
-                errorCode = ErrorManifestNotObtained;
-                errorMessage = reason;
-                manifestOk = false;
-                break;
-            }
-        }
+    if (cancelled(outcome))
+        return;
+    if (!installList.isEmpty()) {
+        emit startDownloadingChart();
+        outcome.downloadStart = QDateTime::currentSecsSinceEpoch();
+        outcome.success = downloadFiles(installList, outcome.errorCode, outcome.errorMessage);
+        outcome.downloadEnd = QDateTime::currentSecsSinceEpoch();
+        if (!outcome.success)
+            return;
     }
+    if (cancelled(outcome) || installList.isEmpty())
+        return;
 
-    if (manifestOk) {
-        const quint32 clusterSize = Environment::instance()->clusterSize(mCardRootPath);
+    Installation installation(mOptions.newtideEnabled, mOptions.communityEnabled, mOptions.cardRootPath,
+                              mOptions.additionalPath);
+    installation.setProgressHooks([this] { mProgress.allowReport(); },
+                                  [this] {
+                                      mProgress.addFile();
+                                      actionProgress(0);
+                                  });
+    const QDir downloadDir(mOptions.downloadDirPath);
+    const QDir cardRootDir(mOptions.cardRootPath);
+    const QDir chartsDir(cardRootDir.filePath(Chip::ChartsFolder));
+    auto fail = [&outcome](int code) {
+        outcome.success = false;
+        outcome.errorCode = code;
+    };
 
-        QList<FileObject *> installList;
-        QList<FileObject *> archives;
-        quint64 downloadByteTotal = 0;
-        quint64 diskSizeOfNewFiles = 0;
-        int filesToProcess = 0;
-        for (int number = 0; number < mManifest.size(); ++number) {
-            FileObject *entry = mManifest.at(number);
-            const QString lowerName = entry->name().toLower();
-            const bool ugcType = isUgcName(lowerName);
-            const quint64 size = quint64(qMax(0, entry->size()));
-            bool accepted = false;
-            quint64 diskSize = 0;
-            if (mCommunityEnabled && ugcType) {
-                accepted = true;
-                downloadByteTotal += size;
-                if (lowerName.endsWith(QLatin1String(".zip"))) {
-                    archives.append(entry);
-                    filesToProcess += int(entry->totalFiles());
-                    const quint64 average = entry->totalFiles() == 0
-                        ? 0
-                        : quint64(std::ceil(double(entry->unzippedSize()) / double(entry->totalFiles())));
-                    if (clusterSize == 0)
-                        diskSize = 0;
-                    else if (average != 0)
-                        diskSize = roundUpToCluster(average, clusterSize) * entry->totalFiles();
-                    else
-                        diskSize = roundUpToCluster(size, clusterSize);
-                } else {
-                    installList.append(entry);
-                    filesToProcess += 1;
-                    diskSize = clusterSize == 0 ? 0 : roundUpToCluster(size, clusterSize);
-                }
-            } else if (mNewtideEnabled && !ugcType) {
-                accepted = true;
-                installList.append(entry);
-                downloadByteTotal += size;
-                filesToProcess += 1;
-                diskSize = clusterSize == 0 ? 0 : roundUpToCluster(size, clusterSize);
-            }
-            if (accepted)
-                diskSizeOfNewFiles += diskSize;
+    emit preparingInstallation();
+    if (!installation.prepareInstallation(installList, downloadDir, cardRootDir, chartsDir))
+        return fail(ErrorPreparingInstallation);
+    if (mOptions.newtideEnabled)
+        emit startInstallingChart();
+    else
+        emit startInstallingUGC();
+    if (!installation.installFiles(installList, downloadDir, cardRootDir))
+        return fail(ErrorInstallChart);
+    if (!mOptions.communityEnabled)
+        return;
+    emit startInstallingUGC();
+    if (!installation.installArchiveContents(installList, downloadDir, cardRootDir))
+        fail(ErrorInstallingUgc);
+}
 
-            qDebug() << "---------------------";
-            qDebug() << "--      File number: " << number;
-            qDebug() << "-     File accepted: " << accepted;
-            qDebug() << "-         File name: " << entry->name();
-            qDebug() << "-          File url: " << entry->url();
-            qDebug() << "-  Destination path: " << entry->destinationPath();
-            qDebug() << "-         File size: " << entry->size();
-            qDebug() << "-    Unzipped files: " << entry->totalFiles();
-            qDebug() << "-     Unzipped size: " << entry->unzippedSize();
-            qDebug() << "--";
-            qDebug() << "---------------------";
-            qDebug("%s", "");
-        }
-        installList.append(archives);
-
-        QStringList filters;
-        buildRemovalFilters(mNewtideEnabled, mCommunityEnabled, true, filters);
-
-        chip.open(mCardRootPath);
-        quint64 sizeToRemove = 0;
-        if (chip.hasOldChartFiles() && chip.chartsDir()) {
-            sizeToRemove = sizeOfFilesToRemove(*chip.chartsDir(), filters, clusterSize)
-                + sizeOfFilesToRemove(*chip.ugcDir(), filters, clusterSize);
-        } else if (chip.hasPewterEntry() && chip.pewterEntry() && chip.velamariDir()) {
-            sizeToRemove = sizeOfFilesToRemove(QDir(chip.velamariDir()->filePath(chip.pewterEntry()->directory)),
-                                               filters, clusterSize);
-        }
-        const quint64 freeSpace = freeSpaceOfCard(&chip);
-
-        qDebug() << "===        Byte To Download: " << downloadByteTotal;
-        qDebug() << "===  Disk Size Of New Chart: " << diskSizeOfNewFiles;
-        qDebug() << "=== Size Of Files To Remove: " << sizeToRemove;
-        qDebug() << "===         Chip Free Space: " << freeSpace;
-        qDebug("%s", "");
-
-        // Without the card's allocation unit no size can be trusted.
-        if (clusterSize == 0)
-            qDebug() << "*** ERROR: Not able to retrive the cluster size of the chip";
-        if (clusterSize == 0 || freeSpace + sizeToRemove < diskSizeOfNewFiles) {
-            qDebug() << "You don't have enought space on chip!!";
-            emit notEnoughSpace();
-            qDeleteAll(mManifest);
-            mManifest.clear();
-            return false;
-        }
-        qDebug() << "Space enough, so we can start the newtide data process";
-        mWeightPerConvertedTrack = 0;
-        mWeightPerUploadedTrack = 0;
-        mTracksConvertedCount = 0;
-        mTracksUploadedCount = 0;
-
-        const int tracksToConvert = mSonarEnabled ? prepareSonarTracks() : 0;
-        calculateProgressBarParameter(qint64(downloadByteTotal), tracksToConvert, filesToProcess);
-
-        Installation installation(mNewtideEnabled, mCommunityEnabled, mCardRootPath, mAdditionalPath);
-        installation.setProgressHooks([this] { mLastProgressTime = 0; },
-                                      [this] {
-                                          ++mFilesProcessed;
-                                          actionProgress(0);
-                                      });
-        const QDir cardRootDir(mCardRootPath);
-        const QDir chartsDir(cardRootDir.filePath(Chip::ChartsFolder));
-
-        success = true;
-        if (mSonarEnabled && !mUserId.isEmpty() && !uploadSonarTracks()) {
-            success = false;
-            errorCode = ErrorUploadingSonarTrack;
-        }
-        if (success && isInterruptionRequested()) {
-            success = false;
-            errorCode = QNetworkReply::OperationCanceledError;
-        }
-        if (success && !installList.isEmpty()) {
-            emit startDownloadingChart();
-            downloadStart = QDateTime::currentSecsSinceEpoch();
-            success = downloadFiles(installList, errorCode, errorMessage);
-            downloadEnd = QDateTime::currentSecsSinceEpoch();
-        }
-        if (success && isInterruptionRequested()) {
-            success = false;
-            errorCode = QNetworkReply::OperationCanceledError;
-        }
-        if (success && !installList.isEmpty()) {
-            emit preparingInstallation();
-            if (!installation.prepareInstallation(installList, downloadDir, cardRootDir, chartsDir)) {
-                success = false;
-                errorCode = ErrorPreparingInstallation;
-            }
-        }
-        if (success && !installList.isEmpty()) {
-            if (mNewtideEnabled)
-                emit startInstallingChart();
-            else
-                emit startInstallingUGC();
-            if (!installation.installFiles(installList, downloadDir, cardRootDir)) {
-                success = false;
-                errorCode = ErrorInstallChart;
-            }
-        }
-        if (success && !installList.isEmpty() && mCommunityEnabled) {
-            emit startInstallingUGC();
-            if (!installation.installArchiveContents(installList, downloadDir, cardRootDir)) {
-                success = false;
-                errorCode = ErrorInstallingUgc;
-            }
-        }
-    }
-
-    if (!success)
-        emit newtideDataError(errorCode, errorMessage);
-
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    qDebug() << "\t     Test download: " << (success ? "passed" : "error!");
-    qDebug() << "\t      Time elapsed: " << (downloadEnd - downloadStart) << " seconds";
-    qDebug() << "\tTotal time elapsed: " << (now - downloadStart) << " seconds";
-
-    mLastProgressTime = 0;
-    if (success) {
-        mCompleted = true;
-        actionProgress(0);
-        emit processCompleted();
-    }
-    qDeleteAll(mManifest);
-    mManifest.clear();
-    return success;
+// The program is leaving: the run stops between two steps.
+bool DownloadManagerTest::cancelled(Outcome &outcome) const
+{
+    if (!isInterruptionRequested())
+        return false;
+    outcome.success = false;
+    outcome.errorCode = QNetworkReply::OperationCanceledError;
+    return true;
 }
 
 bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage)
 {
-    const QDir downloadDir(mDownloadDirPath);
+    const QDir downloadDir(mOptions.downloadDirPath);
     QList<FileDownloadAction *> actions;
     const DownloadObserver observer(this, &DownloadManagerTest::actionProgress, &DownloadManagerTest::started,
                                     &DownloadManagerTest::finished);
@@ -389,36 +278,45 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
     return ok;
 }
 
-// Sonar logs are not collected by this build; the step keeps its place in
-// the run, between the space rule and the download.
-int DownloadManagerTest::prepareSonarTracks()
+bool DownloadManagerTest::finishRun(const Outcome &outcome)
 {
-    return 0;
+    if (!outcome.success)
+        emit newtideDataError(outcome.errorCode, outcome.errorMessage);
+
+    logRunEnd(outcome.success, outcome.downloadStart, outcome.downloadEnd, QDateTime::currentSecsSinceEpoch());
+
+    mProgress.allowReport();
+    if (outcome.success) {
+        mProgress.complete();
+        actionProgress(0);
+        emit processCompleted();
+    }
+    releaseManifest();
+    return outcome.success;
 }
 
-bool DownloadManagerTest::uploadSonarTracks()
+void DownloadManagerTest::releaseManifest()
 {
-    return true;
+    qDeleteAll(mManifest);
+    mManifest.clear();
+}
+
+void DownloadManagerTest::waitForManager()
+{
+    emit waitingSignal();
+    mManager->waitForAll();
 }
 
 float DownloadManagerTest::progress() const
 {
-    if (mCompleted)
-        return 100.0f;
-    const double value = mTracksUploadedCount * double(mWeightPerUploadedTrack)
-        + mTracksConvertedCount * double(mWeightPerConvertedTrack)
-        + double(mWeightPerMegabyte) * double(mBytesDownloaded) / 1048576.0 + mFilesProcessed * double(mWeightPerFile);
-    return float(qBound(0.0, value, 100.0));
+    return mProgress.percent();
 }
 
 void DownloadManagerTest::actionProgress(qint64 bytesReceived)
 {
-    mBytesDownloaded += bytesReceived;
-    const quint32 now = secondsSinceEpoch();
-    if (qint64(now) - qint64(mLastProgressTime) > mProgressInterval) {
+    mProgress.addBytes(bytesReceived);
+    if (mProgress.takeReport(quint32(QDateTime::currentSecsSinceEpoch())))
         emit updateProcessStatus(progress());
-        mLastProgressTime = now;
-    }
 }
 
 void DownloadManagerTest::started(VelDownloadAction *)
@@ -427,24 +325,17 @@ void DownloadManagerTest::started(VelDownloadAction *)
 
 void DownloadManagerTest::finished(VelDownloadAction *)
 {
-    qDebug() << "= Total Downloaded " << qint64(mBytesDownloaded) << " bytes";
+    qDebug() << "= Total Downloaded " << mProgress.bytesDownloaded() << " bytes";
     emit updateProcessStatus(progress());
 }
 
 void DownloadManagerTest::calculateProgressBarParameter(qint64 totalBytes, int tracks, int files)
 {
-    // Megabytes as a fraction, so that a finished run adds up to 100 whatever the sizes.
-    const double megabytes = totalBytes > 0 ? double(totalBytes) / 1048576.0 : 0.0;
-    const int trackCount = tracks < 1 ? 0 : tracks;
-    const int fileCount = files < 1 ? 0 : files;
-    const double total = trackCount * 21.5 + megabytes * 8 + fileCount;
-    mWeightPerConvertedTrack = trackCount > 0 ? float(2000 / total) : 0.0f;
-    mWeightPerUploadedTrack = trackCount > 0 ? float(150 / total) : 0.0f;
-    mWeightPerMegabyte = totalBytes > 0 ? float(800 / total) : 0.0f;
-    mWeightPerFile = fileCount > 0 ? float(100 / total) : 0.0f;
-    qDebug() << "TotalMBytesToProcess " << megabytes;
-    qDebug() << "TotalFilesToConvert " << trackCount;
-    qDebug() << "TotalFileToProcess " << fileCount;
+    const ProgressWeights weights = progressWeights(totalBytes, tracks, files);
+    mProgress.setWeights(weights);
+    qDebug() << "TotalMBytesToProcess " << weights.megabytes;
+    qDebug() << "TotalFilesToConvert " << weights.tracks;
+    qDebug() << "TotalFileToProcess " << weights.files;
 }
 
 void DownloadManagerTest::uploadProgress(qint64 bytesSent, qint64 bytesTotal)

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "cardupdateoptions.h"
+#include "runprogress.h"
+
 #include <QDir>
 #include <QList>
 #include <QNetworkReply>
 #include <QString>
 #include <QThread>
 
-#include <atomic>
-
 class Chip;
 class FileObject;
 class VelDownloadAction;
 class VelDownloadManager;
+struct UpdatePlan;
 
 // One card update, run on a thread of its own: manifest, space rule,
 // download batch, preparation and installation, with every phase, the
@@ -22,9 +24,7 @@ class DownloadManagerTest : public QThread
     Q_OBJECT
 
 public:
-    DownloadManagerTest(VelDownloadManager *manager, const QString &manifestUrl, const QString &downloadDirPath,
-                        const QString &cardRootPath, const QString &additionalPath, const QString &userId,
-                        bool newtideEnabled, bool communityEnabled, bool sonarEnabled, QObject *parent = nullptr);
+    DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options, QObject *parent = nullptr);
     ~DownloadManagerTest() override;
 
     void setApplicationDir(const QDir &directory);
@@ -68,37 +68,36 @@ protected:
     void run() override;
 
 private:
+    // How a run ended, for its last log lines and its one outcome signal.
+    struct Outcome
+    {
+        bool success = false;
+        int errorCode = 0;
+        QString errorMessage;
+        qint64 downloadStart = 0;
+        qint64 downloadEnd = 0;
+    };
+
     bool newtideDataProcess();
-    bool downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage);
+    bool readManifest();
+    bool manifestIsSafe(Outcome &outcome) const;
+    bool checkSpace(const UpdatePlan &plan, quint32 clusterSize);
     int prepareSonarTracks();
+    void carryOut(const QList<FileObject *> &installList, Outcome &outcome);
+    bool cancelled(Outcome &outcome) const;
     bool uploadSonarTracks();
+    bool downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage);
+    bool finishRun(const Outcome &outcome);
+    void releaseManifest();
     void waitForManager();
 
     VelDownloadManager *mManager;
-    QString mManifestUrl;
-    QString mDownloadDirPath;
-    QString mCardRootPath;
-    QString mAdditionalPath;
-    QString mUserId;
-    bool mNewtideEnabled;
-    bool mCommunityEnabled;
-    bool mSonarEnabled;
+    const CardUpdateOptions mOptions;
     bool mUseManifestUrl = true;
     QString mManifestText;
     QDir mApplicationDir;
     int mManifestRetryPause = 20000;
     QList<FileObject *> mManifest;
 
-    // Written by the run and read by the progress slots in the main thread.
-    std::atomic<qint64> mBytesDownloaded { 0 };
-    std::atomic<int> mFilesProcessed { 0 };
-    std::atomic<int> mTracksConvertedCount { 0 };
-    std::atomic<int> mTracksUploadedCount { 0 };
-    std::atomic<float> mWeightPerMegabyte { 0 };
-    std::atomic<float> mWeightPerFile { 0 };
-    std::atomic<float> mWeightPerConvertedTrack { 0 };
-    std::atomic<float> mWeightPerUploadedTrack { 0 };
-    std::atomic<bool> mCompleted { false };
-    const int mProgressInterval = 3;
-    std::atomic<quint32> mLastProgressTime { 0 };
+    RunProgress mProgress;
 };

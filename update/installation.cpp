@@ -1,6 +1,7 @@
 #include "installation.h"
 
 #include "cardfiles.h"
+#include "chip.h"
 #include "fileobject.h"
 
 #include <QDebug>
@@ -133,7 +134,7 @@ void Installation::removeSupersededFiles(const QList<FileObject *> &installList,
         const QDir additional(mAdditionalPath);
         const bool removed = removeDirectoryTree(additional);
         qDebug() << "Remove result (" << removed << "): " << additional.absolutePath();
-        const QString index = QDir(mCardRootPath).filePath(QStringLiteral("Velamari/Index.txt"));
+        const QString index = QDir(mCardRootPath).filePath(Chip::IndexFile);
         const bool indexRemoved = QFile::remove(index);
         qDebug() << "Remove result (" << indexRemoved << "): " << QFileInfo(index).absoluteFilePath();
     }
@@ -145,7 +146,7 @@ bool Installation::installFiles(const QList<FileObject *> &installList, const QD
 {
     bool result = true;
     phaseStarted();
-    const QString charts = cardRootDir.absoluteFilePath(QStringLiteral("Velamari/Charts/"));
+    const QString charts = cardRootDir.absoluteFilePath(Chip::ChartsFolder);
     if (!QFileInfo::exists(charts))
         QDir().mkpath(charts);
 

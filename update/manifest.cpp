@@ -1,9 +1,8 @@
 #include "manifest.h"
 
+#include "cardpaths.h"
 #include "fileobject.h"
-
-#include <QDir>
-#include <QRegularExpression>
+#include "installation.h"
 
 namespace {
 struct Key
@@ -25,25 +24,6 @@ const Key Keys[] = {
     { "total_files:", TotalFiles },
     { "md5:", Md5 },
 };
-
-// Card folders that an archive must never be unpacked over: clearing one of
-// them would wipe the card's tag, index or every chart.
-bool isProtectedCardFolder(const QString &path)
-{
-    // A FAT card ignores trailing dots and spaces: "Velamari. " is "Velamari".
-    // ("." and empty components vanish the same way.)
-    QStringList parts;
-    const QStringList given = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
-    for (QString part : given) {
-        while (part.endsWith(QLatin1Char('.')) || part.endsWith(QLatin1Char(' ')))
-            part.chop(1);
-        if (!part.isEmpty())
-            parts.append(part);
-    }
-    const QString folder = parts.join(QLatin1Char('/'));
-    return folder.isEmpty() || folder.compare(QLatin1String("Velamari"), Qt::CaseInsensitive) == 0
-        || folder.compare(QLatin1String("Velamari/Charts"), Qt::CaseInsensitive) == 0;
-}
 } // namespace
 
 void parseManifest(const QByteArray &bytes, QList<FileObject *> &list)
@@ -79,27 +59,24 @@ void parseManifest(const QByteArray &bytes, QList<FileObject *> &list)
     }
 }
 
-bool isContainedRelativePath(const QString &path)
-{
-    if (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')))
-        return false;
-    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
-    if (drive.match(path).hasMatch())
-        return false;
-    const QStringList parts = path.split(QRegularExpression(QStringLiteral("[/\\\\]")));
-    return !parts.contains(QStringLiteral(".."));
-}
-
 QString unsafeManifestEntryReason(const FileObject &entry)
 {
-    if (!isContainedRelativePath(entry.destinationPath()))
+    if (!isInsideFolder(entry.destinationPath()))
         return QStringLiteral("destination outside the card: ") + entry.destinationPath();
-    if (entry.name().contains(QLatin1Char('/')) || entry.name().contains(QLatin1Char('\\'))
-        || entry.name() == QLatin1String(".."))
+    if (!entry.name().isEmpty() && !isPlainFileName(entry.name()))
         return QStringLiteral("file name with a folder: ") + entry.name();
-    const bool folderDestination = !entry.destinationPath().contains(entry.name());
-    if (folderDestination && entry.name().endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)
-        && isProtectedCardFolder(entry.destinationPath()))
+    // Clearing one of these folders for an archive would wipe the card's tag, index or every chart.
+    if (Installation::isArchive(entry) && isCardStructureFolder(entry.destinationPath()))
         return QStringLiteral("archive over a card folder: ") + entry.destinationPath();
+    return QString();
+}
+
+QString unsafeManifestReason(const QList<FileObject *> &list)
+{
+    for (const FileObject *entry : list) {
+        const QString reason = unsafeManifestEntryReason(*entry);
+        if (!reason.isEmpty())
+            return reason;
+    }
     return QString();
 }

@@ -12,10 +12,9 @@ class FileObject;
 // odd entries or none.
 void parseManifest(const QByteArray &bytes, QList<FileObject *> &list);
 
-// A path from the manifest that stays inside the folder it is taken
-// relative to: not absolute, no drive, no ".." component.
-bool isContainedRelativePath(const QString &path);
-
 // Why an entry must not be acted on (it would write or delete outside the
 // card's chart area); empty when it is acceptable.
 QString unsafeManifestEntryReason(const FileObject &entry);
+
+// The reason of the first unacceptable entry; empty when all are acceptable.
+QString unsafeManifestReason(const QList<FileObject *> &list);

@@ -26,14 +26,27 @@ void TestEnvironment::setRemovableVolumes(const QStringList &volumes)
 void TestEnvironment::setFreeBytes(quint64 bytes)
 {
     QMutexLocker lock(&mMutex);
-    mFreeSpace = FreeSpace::Fixed;
+    mFreeSpace = Figure::Fixed;
     mFreeBytes = bytes;
 }
 
 void TestEnvironment::useRealFreeSpace()
 {
     QMutexLocker lock(&mMutex);
-    mFreeSpace = FreeSpace::Real;
+    mFreeSpace = Figure::Real;
+}
+
+void TestEnvironment::setClusterSize(quint32 bytes)
+{
+    QMutexLocker lock(&mMutex);
+    mClusterSize = Figure::Fixed;
+    mClusterBytes = bytes;
+}
+
+void TestEnvironment::useRealClusterSize()
+{
+    QMutexLocker lock(&mMutex);
+    mClusterSize = Figure::Real;
 }
 
 QString TestEnvironment::updateIniPath() const
@@ -70,9 +83,17 @@ QStringList TestEnvironment::removableVolumes() const
 bool TestEnvironment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const
 {
     QMutexLocker lock(&mMutex);
-    if (mFreeSpace == FreeSpace::Real)
+    if (mFreeSpace == Figure::Real)
         return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
     freeBytes = mFreeBytes;
     totalBytes = mFreeBytes;
     return true;
+}
+
+quint32 TestEnvironment::clusterSize(const QString &path) const
+{
+    QMutexLocker lock(&mMutex);
+    if (mClusterSize == Figure::Real)
+        return LinuxEnvironmentImpl::clusterSize(path);
+    return mClusterBytes;
 }

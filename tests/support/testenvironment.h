@@ -9,7 +9,7 @@
 // folder (update.ini, the updater, the accepted track formats) and the
 // temporary folder lie under root, and the removable volumes are the ones
 // the test names. Disk figures are the real ones unless the test replaces
-// the free space.
+// the free space or the cluster size.
 class TestEnvironment : public LinuxEnvironmentImpl
 {
 public:
@@ -23,6 +23,9 @@ public:
     // Every volume reports this many free bytes (total: the same).
     void setFreeBytes(quint64 bytes);
     void useRealFreeSpace();
+    // Every volume reports this allocation unit (0: unknown).
+    void setClusterSize(quint32 bytes);
+    void useRealClusterSize();
 
     QString updateIniPath() const override;
     QString autoUpdaterPath() const override;
@@ -31,14 +34,17 @@ public:
     QDir downloadDir() const override;
     QStringList removableVolumes() const override;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
+    quint32 clusterSize(const QString &path) const override;
 
 private:
-    enum class FreeSpace { Real, Fixed };
+    enum class Figure { Real, Fixed };
 
     QString mRoot;
     // The card update asks from its own thread.
     mutable QMutex mMutex;
     QStringList mVolumes;
-    FreeSpace mFreeSpace = FreeSpace::Real;
+    Figure mFreeSpace = Figure::Real;
     quint64 mFreeBytes = 0;
+    Figure mClusterSize = Figure::Real;
+    quint32 mClusterBytes = 0;
 };

@@ -16,18 +16,17 @@ private slots:
     void init();
     void cleanup();
 
-    void removalFilters_data();
-    void removalFilters();
     void removeTreeWithHiddenAndNested();
     void removeMissingTreeIsSuccess();
     void removeTreeNeverFollowsLinks();
     void catalogueRemoval();
-    void sizesRoundedToClusters();
-    void emptyFilterListMatchesNothing();
+    void sizeOfFilesToRemove_data();
+    void sizeOfFilesToRemove();
 
     void unzipEntries();
     void unzipIntoExistingFolder();
     void unzipEmptyArchive();
+    void unzipDamagedArchive_data();
     void unzipDamagedArchive();
     void unzipEntryFilter();
     void zipSlipIsRefused_data();
@@ -51,29 +50,6 @@ void CardFilesTest::init()
 void CardFilesTest::cleanup()
 {
     delete mDir;
-}
-
-void CardFilesTest::removalFilters_data()
-{
-    QTest::addColumn<bool>("newtide");
-    QTest::addColumn<bool>("community");
-    QTest::addColumn<bool>("vl3");
-    QTest::addColumn<QStringList>("filters");
-    const QStringList charts { "*.txt", "*.pdf", "*.xml", "*.vl2", "*.psg", "*.pp", "*.bp2", "*.ap" };
-    QTest::newRow("both with vl3") << true << true << true << (charts + QStringList { "*.uk", "*.ugc", "*.vl3" });
-    QTest::newRow("charts only") << true << false << true << charts;
-    QTest::newRow("community without vl3") << false << true << false << QStringList { "*.uk", "*.ugc" };
-    QTest::newRow("nothing") << false << false << true << QStringList {};
-}
-
-void CardFilesTest::removalFilters()
-{
-    QFETCH(bool, newtide);
-    QFETCH(bool, community);
-    QFETCH(bool, vl3);
-    QStringList filters { "left over" };
-    buildRemovalFilters(newtide, community, vl3, filters);
-    QTEST(filters, "filters");
 }
 
 void CardFilesTest::removeTreeWithHiddenAndNested()
@@ -117,29 +93,33 @@ void CardFilesTest::catalogueRemoval()
     QVERIFY(QFileInfo::exists(path("Velamari/Charts/UGC/three.xct")));
 }
 
-void CardFilesTest::sizesRoundedToClusters()
+void CardFilesTest::sizeOfFilesToRemove_data()
 {
-    QCOMPARE(roundUpToCluster(1, 32768), 32768ull);
-    QCOMPARE(roundUpToCluster(32768, 32768), 32768ull);
-    QCOMPARE(roundUpToCluster(32769, 32768), 65536ull);
-    QCOMPARE(roundUpToCluster(0, 4096), 0ull);
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("filters");
+    QTest::addColumn<quint32>("cluster");
+    QTest::addColumn<quint64>("size");
+    // The folder holds a.vl2 (1 byte), b.VL2 (4097), c.vl3 (10), the hidden
+    // .d.vl2 and sub/e.vl2: hidden files and sub-folders are not counted,
+    // the card's names match in any letter case.
+    QTest::newRow("one pattern") << "charts" << QStringList { "*.vl2" } << 4096u << quint64(4096 + 8192);
+    QTest::newRow("two patterns") << "charts" << QStringList { "*.vl2", "*.vl3" } << 4096u << quint64(3 * 4096 + 4096);
+    QTest::newRow("no pattern matches nothing") << "charts" << QStringList {} << 4096u << quint64(0);
+    QTest::newRow("cluster size unknown") << "charts" << QStringList { "*.vl2" } << 0u << quint64(0);
+    QTest::newRow("missing folder") << "missing" << QStringList { "*.vl2" } << 4096u << quint64(0);
+}
 
+void CardFilesTest::sizeOfFilesToRemove()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, filters);
+    QFETCH(quint32, cluster);
     QVERIFY(writeFile(path("charts/a.vl2"), QByteArray(1, 'x')));
     QVERIFY(writeFile(path("charts/b.VL2"), QByteArray(4097, 'x')));
     QVERIFY(writeFile(path("charts/c.vl3"), QByteArray(10, 'x')));
     QVERIFY(writeFile(path("charts/.d.vl2"), QByteArray(10, 'x')));
     QVERIFY(writeFile(path("charts/sub/e.vl2"), QByteArray(10, 'x')));
-    const QDir charts(path("charts"));
-    // Hidden files and sub-folders are not counted; the card's names match in any case.
-    QCOMPARE(sizeOfFilesToRemove(charts, { "*.vl2" }, 4096), 4096ull + 8192ull);
-    QCOMPARE(sizeOfFilesToRemove(charts, { "*.vl2", "*.vl3" }, 4096), 3 * 4096ull + 4096ull);
-    QCOMPARE(sizeOfFilesToRemove(QDir(path("missing")), { "*.vl2" }, 4096), 0ull);
-}
-
-void CardFilesTest::emptyFilterListMatchesNothing()
-{
-    QVERIFY(writeFile(path("charts/a.vl2"), "x"));
-    QCOMPARE(sizeOfFilesToRemove(QDir(path("charts")), {}, 4096), 0ull);
+    QTEST(::sizeOfFilesToRemove(QDir(path(folder)), filters, cluster), "size");
 }
 
 void CardFilesTest::unzipEntries()
@@ -176,31 +156,39 @@ void CardFilesTest::unzipEmptyArchive()
     QVERIFY(QDir(path("out")).isEmpty());
 }
 
+void CardFilesTest::unzipDamagedArchive_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("message");
+    const QString notOpened = "^zip\\.open\\(\\): -?\\d+$";
+    QTest::newRow("cut in half") << "half" << notOpened;
+    QTest::newRow("no archive at all") << "noise" << notOpened;
+    QTest::newRow("missing") << "missing" << notOpened;
+    // The directory breaks after its first record: not an archive of one file.
+    QTest::newRow("broken directory") << "directory" << "^getCurrentFileInfo\\(\\): -?\\d+\n$";
+}
+
 void CardFilesTest::unzipDamagedArchive()
 {
-    QVERIFY(ZipBuilder::write(path("good.zip"), { { "a.ugc", QByteArray(5000, 'a') } }));
-    QByteArray damaged = readFile(path("good.zip"));
-    damaged.truncate(damaged.size() / 2);
-    QVERIFY(writeFile(path("damaged.zip"), damaged));
-    QVERIFY(writeFile(path("noise.zip"), "this is not an archive at all"));
+    QFETCH(QString, damage);
+    QFETCH(QString, message);
+    QVERIFY(ZipBuilder::write(path("good.zip"), { { "a.ugc", QByteArray(5000, 'a') }, { "b.ugc", "B" } }));
+    QByteArray archive = readFile(path("good.zip"));
+    if (damage == "half") {
+        archive.truncate(archive.size() / 2);
+    } else if (damage == "noise") {
+        archive = "this is not an archive at all";
+    } else if (damage == "directory") {
+        const int first = archive.indexOf(QByteArray("PK\x01\x02", 4));
+        const int second = archive.indexOf(QByteArray("PK\x01\x02", 4), first + 4);
+        QVERIFY(first > 0 && second > first);
+        archive[second + 2] = 'X';
+    }
+    if (damage != "missing")
+        QVERIFY(writeFile(path("damaged.zip"), archive));
 
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^zip\\.open\\(\\): -?\\d+$"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(message));
     QVERIFY(!unzipArchive(path("damaged.zip"), path("out"), QString()));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^zip\\.open\\(\\): -?\\d+$"));
-    QVERIFY(!unzipArchive(path("noise.zip"), path("out"), QString()));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^zip\\.open\\(\\): -?\\d+$"));
-    QVERIFY(!unzipArchive(path("missing.zip"), path("out"), QString()));
-
-    // The directory breaks after its first record: not an archive of one file.
-    QVERIFY(ZipBuilder::write(path("two.zip"), { { "a.ugc", "A" }, { "b.ugc", "B" } }));
-    QByteArray cut = readFile(path("two.zip"));
-    const int first = cut.indexOf(QByteArray("PK\x01\x02", 4));
-    const int second = cut.indexOf(QByteArray("PK\x01\x02", 4), first + 4);
-    QVERIFY(first > 0 && second > first);
-    cut[second + 2] = 'X';
-    QVERIFY(writeFile(path("cut.zip"), cut));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^getCurrentFileInfo\\(\\): -?\\d+\n$"));
-    QVERIFY(!unzipArchive(path("cut.zip"), path("out"), QString()));
 }
 
 void CardFilesTest::unzipEntryFilter()

@@ -1,70 +1,18 @@
 #include "cardfiles.h"
-#include "downloadmanagertest.h"
-#include "environment.h"
-#include "environment_linux.h"
-#include "localhttpserver.h"
-#include "logcapture.h"
-#include "testsupport.h"
+#include "cardupdatefixture.h"
 #include "errorcodes.h"
+#include "testsupport.h"
 #include "tmpfsmount.h"
-#include "veldownloadmanager.h"
-#include "velnetworkmanager.h"
 #include "zipbuilder.h"
 
 #include <QDirIterator>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <atomic>
-#include <memory>
 
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
-namespace {
-// The real platform layer, except that a test may dictate the card's free
-// space and allocation unit.
-class CardEnvironment : public LinuxEnvironmentImpl
-{
-public:
-    quint32 clusterSize(const QString &path) const override
-    {
-        return mCluster >= 0 ? quint32(mCluster.load()) : LinuxEnvironmentImpl::clusterSize(path);
-    }
-    bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override
-    {
-        if (mFree < 0)
-            return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
-        freeBytes = quint64(mFree.load());
-        totalBytes = freeBytes;
-        return true;
-    }
-
-    std::atomic<qint64> mCluster { -1 };
-    std::atomic<qint64> mFree { -1 };
-};
-
-CardEnvironment *cardEnvironment = nullptr;
-
-// Everything below a folder: relative path -> content.
-QMap<QString, QByteArray> tree(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-} // namespace
-
-// Whole card updates: the worker thread and the download manager against a
-// local store, onto a card folder, as the store client runs them.
-class CardUpdateTest : public QObject
+// Whole card updates: manifest, space, downloads, archives and the card.
+class CardUpdateTest : public CardUpdateFixture
 {
     Q_OBJECT
 
@@ -79,8 +27,6 @@ private slots:
     void manifestIsFetchedAgainAfterFailures();
     void unsafeManifestLeavesTheCardUntouched();
     void communityOnlyManifestWithCommunityOffDownloadsNothing();
-    void spaceRule_data();
-    void spaceRule();
     void removalAccounting_data();
     void removalAccounting();
     void unknownClusterSizeIsNotEnoughSpace();
@@ -89,143 +35,21 @@ private slots:
     void archives();
     void existingTargetFailsAfterTheOtherCopies();
     void realVolume();
-
-private:
-    struct Outcome
-    {
-        QStringList phases;
-        QList<float> progress;
-        int errorCode = 0;
-        QString errorMessage;
-        int endings = 0;
-    };
-
-    QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
-    QString downloadArea() const { return mDir->filePath("app/Download"); }
-    void serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles = -1,
-               qint64 unzippedSize = -1, qint64 announcedSize = -1);
-    QByteArray manifest() const { return QJsonDocument(mManifest).toJson(QJsonDocument::Compact); }
-    void publishManifest(const QByteArray &contentType = "application/json");
-    void makeCard();
-    // Runs one update to its end; the manifest comes by URL unless inline text is given.
-    void runUpdate(bool newtide, bool community, const QString &inlineManifest = QString(),
-                   const QString &cardRoot = QString(), const QString &additionalPath = QString());
-
-    LocalHttpServer mServer;
-    VelNetworkManager *mNetwork = nullptr;
-    VelDownloadManager *mManager = nullptr;
-    QTemporaryDir *mDir = nullptr;
-    QJsonArray mManifest;
-    Outcome mOutcome;
-    std::unique_ptr<LogCapture> mLog;
 };
 
 void CardUpdateTest::initTestCase()
 {
-    cardEnvironment = new CardEnvironment;
-    Environment::installImplementation(cardEnvironment);
-    QVERIFY(mServer.start());
+    startStore();
 }
 
 void CardUpdateTest::init()
 {
-    mDir = new QTemporaryDir;
-    QVERIFY(mDir->isValid());
-    mLog = std::make_unique<LogCapture>();
-    mNetwork = new VelNetworkManager("151", "pc");
-    mManager = new VelDownloadManager(mNetwork);
-    mManager->setTimings(DownloadTimings { 2000, 100 });
-    mServer.server().clearRoutes();
-    mServer.server().clearRequests();
-    mManifest = QJsonArray();
-    mOutcome = Outcome();
-    cardEnvironment->mCluster = 4096;
-    cardEnvironment->mFree = 1 << 30;
-    makeCard();
+    startTest();
 }
 
 void CardUpdateTest::cleanup()
 {
-    delete mManager;
-    delete mNetwork;
-    mLog.reset();
-    delete mDir;
-}
-
-void CardUpdateTest::makeCard()
-{
-    QVERIFY(writeFile(card("nTag.txt"), "CARD-1\n"));
-    QVERIFY(writeFile(card("chartcat.XML"), "<old catalogue/>"));
-    QVERIFY(writeFile(card("Velamari/Charts/a.vl2"), "old a"));
-    QVERIFY(writeFile(card("Velamari/Charts/keep.dat"), "not a chart file"));
-    QVERIFY(writeFile(card("Velamari/Charts/old.xct"), "old index"));
-    QVERIFY(writeFile(card("Velamari/Charts/UGC/Region/old.ugc"), "last season"));
-}
-
-void CardUpdateTest::serve(const QString &name, const QString &destination, const QByteArray &body, int totalFiles,
-                           qint64 unzippedSize, qint64 announcedSize)
-{
-    const QString path = "/files/" + name;
-    mServer.server().addRoute(HttpRoute::bytes(path, body));
-    QJsonObject record { { "name", name },
-                         { "size", announcedSize >= 0 ? announcedSize : qint64(body.size()) },
-                         { "url", mServer.url(path).toString() },
-                         { "destination_path", destination },
-                         { "md5", "0" } };
-    if (totalFiles >= 0) {
-        record.insert("total_files", totalFiles);
-        record.insert("unzipped_size", unzippedSize);
-    }
-    mManifest.append(record);
-}
-
-void CardUpdateTest::publishManifest(const QByteArray &contentType)
-{
-    mServer.server().addRoute(HttpRoute::bytes("/manifest.json", manifest(), contentType));
-}
-
-void CardUpdateTest::runUpdate(bool newtide, bool community, const QString &inlineManifest, const QString &cardRoot,
-                               const QString &additionalPath)
-{
-    DownloadManagerTest process(mManager, mServer.url("/manifest.json").toString(), downloadArea(),
-                                cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot, additionalPath,
-                                "user-1", newtide, community, false);
-    process.setManifestRetryPause(10);
-    if (!inlineManifest.isNull())
-        process.setManifestText(inlineManifest);
-
-    Outcome &o = mOutcome;
-    auto phase = [this, &process, &o](auto signal, const char *name) {
-        connect(&process, signal, this, [&o, name] { o.phases << name; });
-    };
-    phase(&DownloadManagerTest::preparingForDownload, "init");
-    phase(&DownloadManagerTest::startDownloadingChart, "download");
-    phase(&DownloadManagerTest::preparingInstallation, "prepare");
-    phase(&DownloadManagerTest::startInstallingChart, "install");
-    phase(&DownloadManagerTest::startInstallingUGC, "ugc");
-    connect(&process, &DownloadManagerTest::processCompleted, this, [&o] {
-        o.phases << "completed";
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::notEnoughSpace, this, [&o] {
-        o.phases << "nospace";
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::newtideDataError, this, [&o](int code, const QString &message) {
-        o.phases << "error";
-        o.errorCode = code;
-        o.errorMessage = message;
-        ++o.endings;
-    });
-    connect(&process, &DownloadManagerTest::updateProcessStatus, this, [&o](float value) { o.progress << value; });
-    bool done = false;
-    connect(&process, &QThread::finished, this, [&done] { done = true; });
-
-    process.start();
-    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
-    QCOMPARE(o.endings, 1);
-    for (float value : qAsConst(o.progress))
-        QVERIFY2(value >= 0.0f && value <= 100.0f, qPrintable(QString::number(double(value))));
+    endTest();
 }
 
 void CardUpdateTest::manifestByUrlUpdatesTheCard()
@@ -337,40 +161,6 @@ void CardUpdateTest::communityOnlyManifestWithCommunityOffDownloadsNothing()
     QCOMPARE(tree(card()), before);
 }
 
-void CardUpdateTest::spaceRule_data()
-{
-    QTest::addColumn<qint64>("freeBytes");
-    QTest::addColumn<bool>("fits");
-    // Two new files of 5000 and 9000 bytes take 2 + 3 clusters of 4096; the
-    // old a.vl2 (one cluster) will be removed.
-    const qint64 needed = 5 * 4096 - 4096;
-    QTest::newRow("exactly enough") << needed << true;
-    QTest::newRow("one byte short") << needed - 1 << false;
-}
-
-void CardUpdateTest::spaceRule()
-{
-    QFETCH(qint64, freeBytes);
-    QFETCH(bool, fits);
-    serve("a.vl2", "Velamari/Charts/a.vl2", QByteArray(5000, 'a'));
-    serve("b.vl2", "Velamari/Charts/b.vl2", QByteArray(9000, 'b'));
-    publishManifest();
-    cardEnvironment->mFree = freeBytes;
-    const QMap<QString, QByteArray> before = tree(card());
-    runUpdate(true, false);
-    QVERIFY(mLog->lines().contains("===  Disk Size Of New Chart:  20480"));
-    QVERIFY(mLog->lines().contains("=== Size Of Files To Remove:  4096"));
-    if (fits) {
-        QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
-        QCOMPARE(readFile(card("Velamari/Charts/b.vl2")).size(), 9000);
-    } else {
-        QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
-        QCOMPARE(mServer.server().requestCount("/files/a.vl2"), 0);
-        QCOMPARE(tree(card()), before);
-        QVERIFY(mLog->lines().contains("You don't have enought space on chip!!"));
-    }
-}
-
 void CardUpdateTest::removalAccounting_data()
 {
     QTest::addColumn<QString>("layout");
@@ -405,18 +195,28 @@ void CardUpdateTest::removalAccounting()
 
     serve("n.vl2", "Velamari/Charts/n.vl2", QByteArray(4096 * 8, 'n'));
     publishManifest();
-    cardEnvironment->mFree = 4096 * 2; // six clusters short without the old files
+    // Eight clusters needed: the two free and the six of the old files are just enough.
+    mEnvironment->setFreeBytes(4096 * 2);
+    const QMap<QString, QByteArray> before = tree(card());
     runUpdate(true, true);
+    QVERIFY(mLog->lines().contains("===  Disk Size Of New Chart:  32768"));
     QVERIFY(mLog->lines().contains(
         QStringLiteral("=== Size Of Files To Remove:  %1").arg(counted ? 6 * 4096 : 0)));
-    QCOMPARE(mOutcome.phases.last(), QString(counted ? "completed" : "nospace"));
+    if (counted) {
+        QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+    } else {
+        QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+        QVERIFY(mLog->lines().contains("You don't have enought space on chip!!"));
+        QCOMPARE(mServer.server().requestCount("/files/n.vl2"), 0);
+        QCOMPARE(tree(card()), before);
+    }
 }
 
 void CardUpdateTest::unknownClusterSizeIsNotEnoughSpace()
 {
     serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
     publishManifest();
-    cardEnvironment->mCluster = 0;
+    mEnvironment->setClusterSize(0);
     runUpdate(true, true);
     QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
     QVERIFY(mLog->lines().contains("*** ERROR: Not able to retrive the cluster size of the chip"));
@@ -522,8 +322,8 @@ void CardUpdateTest::realVolume()
     TmpfsMount volume(mountPoint, 256 * 1024);
     if (!volume.isMounted())
         QSKIP("mounting a tmpfs is not allowed here");
-    cardEnvironment->mCluster = -1;
-    cardEnvironment->mFree = -1;
+    mEnvironment->useRealClusterSize();
+    mEnvironment->useRealFreeSpace();
     QVERIFY(writeFile(mountPoint + "/nTag.txt", "SMALL\n"));
     QVERIFY(writeFile(mountPoint + "/Velamari/Charts/old.vl2", QByteArray(40000, 'o')));
 
