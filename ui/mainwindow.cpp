@@ -110,8 +110,16 @@ void MainWindow::initJavascript()
         return;
     // Only the store's own pages may reach the card.
     const QUrl url = mPage->mainFrame()->url();
-    if (ServerHosts::hostAndPort(url) != Environment::instance()->serverAddress())
+    if (!ServerHosts::isServerUrl(url, Environment::instance()->serverAddress())) {
+        // Once per site: a server address written oddly shows up here.
+        const QString site = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery
+                                          | QUrl::RemoveFragment).toString();
+        if (!url.host().isEmpty() && !mSitesWithoutBridge.contains(site)) {
+            mSitesWithoutBridge.insert(site);
+            qDebug() << "- No qtBridge for a page of another site: " << site;
+        }
         return;
+    }
     mPage->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("qtBridge"), mBridge);
 }
 
