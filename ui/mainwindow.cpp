@@ -3,6 +3,7 @@
 #include "browsercontrol.h"
 #include "cardfiles.h"
 #include "cardupdaterunner.h"
+#include "downloadarea.h"
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "messageboxes.h"
@@ -327,5 +328,8 @@ void MainWindow::leaveWithoutAsking()
 
 void MainWindow::cleanTemporaryFolder()
 {
-    removeDirectoryTree(Environment::instance()->installerTempDir());
+    // Not while a card update (of this or another store client) holds it.
+    DownloadArea area(Environment::instance()->downloadDir().absolutePath());
+    if (area.claim() == DownloadArea::Claim::Taken)
+        removeDirectoryTree(Environment::instance()->installerTempDir());
 }
