@@ -1,6 +1,5 @@
 #include "environment.h"
 #include "environment_linux.h"
-#include "localfiles.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
 
@@ -10,9 +9,7 @@
 
 #include <memory>
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 class EnvironmentTest : public QObject
 {
@@ -24,9 +21,6 @@ private slots:
     void clusterSizeOfRealFolder();
     void failedQueriesLeaveOutputsAlone();
     void readOnlyProgramFolderGivesWayToUserFolder();
-    void privateFolder_data();
-    void privateFolder();
-    void deviceOfAPath();
 };
 
 void EnvironmentTest::folders()
@@ -108,71 +102,6 @@ void EnvironmentTest::readOnlyProgramFolderGivesWayToUserFolder()
     const QDir folder = LinuxEnvironmentImpl::applicationFolderFor(QDir(programs));
     QCOMPARE(folder.absolutePath(), QDir::home().absoluteFilePath(".local/share/Velamaris/Velamaris Tidemart"));
     QVERIFY(folder.exists());
-}
-
-void EnvironmentTest::privateFolder_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("missing, with its parents") << "missing" << true;
-    QTest::newRow("open to every user") << "open" << true;
-    QTest::newRow("a link to a folder") << "link" << false;
-    QTest::newRow("a file") << "file" << false;
-    QTest::newRow("another user's") << "foreign" << false;
-}
-
-void EnvironmentTest::privateFolder()
-{
-    QFETCH(QString, state);
-    QFETCH(bool, accepted);
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("cache/area");
-    const QByteArray name = QFile::encodeName(folder);
-    if (state == "open") {
-        QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(::chmod(name.constData(), 0777), 0);
-    } else if (state == "link") {
-        QVERIFY(QDir().mkpath(dir.filePath("elsewhere")));
-        QVERIFY(QDir().mkpath(dir.filePath("cache")));
-        QVERIFY(QFile::link(dir.filePath("elsewhere"), folder));
-    } else if (state == "file") {
-        QVERIFY(TestSupport::writeFile(folder, "x"));
-    } else if (state == "foreign") {
-        if (::geteuid() != 0)
-            QSKIP("only root can make a folder of another user");
-        QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
-    }
-    QString problem;
-    QCOMPARE(LocalFiles::makePrivateFolder(folder, problem), accepted);
-    QCOMPARE(problem.isEmpty(), accepted);
-    struct stat info;
-    QCOMPARE(::lstat(name.constData(), &info), 0);
-    if (accepted)
-        QCOMPARE(info.st_mode & 07777, mode_t(0700));
-    if (state == "link")
-        QVERIFY(S_ISLNK(info.st_mode));
-}
-
-void EnvironmentTest::deviceOfAPath()
-{
-    QTemporaryDir dir;
-    quint64 first = 0;
-    quint64 second = 0;
-    QVERIFY(LocalFiles::deviceOf(dir.path(), first));
-    QVERIFY(QDir().mkpath(dir.filePath("sub")));
-    QVERIFY(LocalFiles::deviceOf(dir.filePath("sub"), second));
-    QCOMPARE(second, first);
-    QVERIFY(!LocalFiles::deviceOf(dir.filePath("missing"), second));
-    // A volume mounted on a folder is another device; its bare mount point is not.
-    TmpfsMount volume(dir.filePath("volume"), 64 * 1024);
-    if (!volume.isMounted())
-        QSKIP("mounting a tmpfs is not allowed here");
-    QVERIFY(LocalFiles::deviceOf(dir.filePath("volume"), second));
-    QVERIFY(second != first);
-    QVERIFY(volume.unmount());
-    QVERIFY(LocalFiles::deviceOf(dir.filePath("volume"), second));
-    QCOMPARE(second, first);
 }
 
 QTEST_GUILESS_MAIN(EnvironmentTest)
