@@ -3,6 +3,7 @@
 #include "cardpaths.h"
 #include "cardspace.h"
 #include "environment.h"
+#include "errorcodes.h"
 #include "fileobject.h"
 #include "pcappdownloadthread.h"
 #include "trackformats.h"
@@ -307,16 +308,17 @@ void VelamarisClientBridge::enqueueFiles(int lengthManifest, QStringList sFiles1
         return;
     if (lengthManifest < 1 || sFiles1.size() < 3 * lengthManifest) {
         qDebug() << "*** Installer list refused: " << lengthManifest << sFiles1;
-        processErrorOnDownload(0, QStringLiteral("bad installer list"));
+        processErrorOnDownload(ErrorInstallerRequestRefused, QStringLiteral("bad installer list"));
         return;
     }
     // The page names the file; only a plain name may reach the user's disk.
     const QString name = sFiles1.at(0);
     if (!isPlainFileName(name)) {
         qDebug() << "*** Installer name refused: " << sFiles1.at(0);
-        processErrorOnDownload(0, QStringLiteral("bad installer name"));
+        processErrorOnDownload(ErrorInstallerRequestRefused, QStringLiteral("bad installer name"));
         return;
     }
+
     const FileObject entry(name, sFiles1.at(lengthManifest), sFiles1.at(2 * lengthManifest), QString());
     QDir().mkpath(mInstallerFolder);
     mInstallerSize = sFiles1.at(lengthManifest).toLongLong();

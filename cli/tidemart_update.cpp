@@ -4,9 +4,11 @@
 
 #include "cardfiles.h"
 #include "chip.h"
+#include "downloadarea.h"
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "logging.h"
+#include "manifest.h"
 #include "serverhosts.h"
 #include "errorcodes.h"
 #include "veldownloadmanager.h"
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkProxyFactory>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <cstdio>
@@ -72,12 +75,17 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "tidemart-update: cannot read %s\n", qPrintable(file.fileName()));
             return 1;
         }
-        manifestText = QString::fromLatin1(file.readAll());
+        // Read no more than a manifest may be: the run refuses a larger one.
+        manifestText = QString::fromLatin1(file.read(MaxManifestBytes + 1));
     }
 
     Environment *environment = Environment::instance();
-    if (!openLogFile(environment->applicationDir().filePath(QStringLiteral("log"))))
+    // A log and a download area of its own: a store client may be running
+    // beside it, and must not lose its log or its downloads.
+    if (!openLogFile(environment->applicationDir().filePath(QStringLiteral("tidemart-update.log"))))
         std::fprintf(stderr, "tidemart-update: Unable to write the log file\n");
+    const QString downloadDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tidemart-update/Download");
     qInstallMessageHandler(logMessageHandler);
 
     const QString cardRoot = QFileInfo(parser.value(card)).absoluteFilePath();
@@ -93,7 +101,7 @@ int main(int argc, char *argv[])
     VelDownloadManager manager(&network);
     CardUpdateOptions options;
     options.manifestUrl = parser.value(manifestUrl);
-    options.downloadDirPath = environment->downloadDir().absolutePath();
+    options.downloadDirPath = downloadDir;
     options.cardRootPath = cardRoot;
     options.newtideEnabled = !parser.isSet(noNewtide);
     options.communityEnabled = !parser.isSet(noCommunity);
@@ -130,7 +138,10 @@ int main(int argc, char *argv[])
     process.wait();
     // The downloaded copy is no use once the card has it (or the run failed);
     // a chart set can be gigabytes, so it does not wait for the next run.
-    removeDirectoryTree(environment->downloadDir());
+    // Another run that holds the area keeps its files.
+    DownloadArea area(downloadDir);
+    if (area.claim() == DownloadArea::Claim::Taken)
+        removeDirectoryTree(QDir(downloadDir));
     qInstallMessageHandler(nullptr);
     closeLogFile();
     return status;

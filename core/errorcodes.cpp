@@ -46,6 +46,12 @@ QString errorCodeName(int code)
         { ErrorUploadingSonarTrack, QStringLiteral("ErrorUploadingSonarTrack") },
         { ErrorWritingDownloadedFile, QStringLiteral("ErrorWritingDownloadedFile") },
         { ErrorManifestNotObtained, QStringLiteral("ErrorManifestNotObtained") },
+        { ErrorInstallerRequestRefused, QStringLiteral("ErrorInstallerRequestRefused") },
+        { ErrorManifestRefused, QStringLiteral("ErrorManifestRefused") },
+        { ErrorCardLost, QStringLiteral("ErrorCardLost") },
+        { ErrorDownloadAreaBusy, QStringLiteral("ErrorDownloadAreaBusy") },
+        { ErrorDownloadAreaUnsafe, QStringLiteral("ErrorDownloadAreaUnsafe") },
+        { ErrorPathOutsideCard, QStringLiteral("ErrorPathOutsideCard") },
     };
     return names.value(code, QStringLiteral("Error unknown"));
 }

@@ -20,8 +20,23 @@ enum ClientErrorCode : ParseError {
     // The received bytes could not be written to or moved into place on the
     // local disk (folder missing or read-only, disk full).
     ErrorWritingDownloadedFile = 907,
-    // The manifest could not be obtained or was refused.
+    // The manifest could not be obtained.
     ErrorManifestNotObtained = 910,
+    // The page asked for an installer download that cannot be carried out
+    // (a list too short, a name with a folder in it).
+    ErrorInstallerRequestRefused = 911,
+    // The manifest was obtained but cannot be acted on: too large, not text,
+    // a size that is not a number, an address that is not http(s), a place
+    // outside the card or an archive over the card's own folders.
+    ErrorManifestRefused = 912,
+    // The card was removed, unmounted or swapped for another during the run.
+    ErrorCardLost = 913,
+    // Another run holds the download area.
+    ErrorDownloadAreaBusy = 914,
+    // The download area is a link, belongs to someone else or lies elsewhere.
+    ErrorDownloadAreaUnsafe = 915,
+    // A place to write or delete leads outside the card (a link on the card).
+    ErrorPathOutsideCard = 916,
 };
 
 // Name of an error code as the store page is shown it; "Error unknown" for

@@ -13,6 +13,14 @@ QString beta();
 QString organizationDomain();
 QString companySite();
 
-// The host of a URL written as server hosts are: with its port when it has one.
-QString hostAndPort(const QUrl &url);
+// Whether url is a page of the server written as serverAddress ("host" or
+// "host:port", as in serverIp.txt). Hosts compare as URLs do (letter case,
+// international names, IPv6 brackets), ports by number; an address without
+// a port stands for the default port of the page's scheme.
+bool isServerUrl(const QUrl &url, const QString &serverAddress);
+
+// An http or https URL with a host: the only kind the client fetches for a
+// card update or the installer. Anything else (file, ftp, data) could read
+// the computer's own files.
+bool isWebUrl(const QUrl &url);
 } // namespace ServerHosts

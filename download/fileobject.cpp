@@ -1,9 +1,18 @@
 #include "fileobject.h"
 
+namespace {
+qint64 byteCount(const QString &text)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, 10);
+    return ok && value >= 0 ? value : -1;
+}
+} // namespace
+
 FileObject::FileObject(const QString &destinationPath, const QString &size, const QString &url, const QString &name,
                        const QString &md5)
     : mDestinationPath(destinationPath)
-    , mSize(size.toInt(nullptr, 10))
+    , mSize(byteCount(size))
     , mUrl(url)
     , mName(name)
     , mMd5(md5)

@@ -80,7 +80,10 @@ LinuxEnvironmentImpl::LinuxEnvironmentImpl(const QString &procRoot, const QStrin
     const QString appPath = mApplicationDir.path();
     mUpdateIniPath = appPath + QStringLiteral("/update.ini");
     mAutoUpdaterPath = appPath + QLatin1Char('/') + executableFileName(QStringLiteral("autoupdate-linux"));
-    mInstallerTempDir = QDir(QDir::temp().absoluteFilePath(QStringLiteral("VelamarisBKTemp")));
+    // The user's own cache folder: in the shared temporary folder another
+    // user could make the folder first or plant links in it.
+    mInstallerTempDir = QDir(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+                                 .absoluteFilePath(QStringLiteral("VelamarisBKTemp")));
     mDownloadDir = QDir(mInstallerTempDir.absoluteFilePath(QStringLiteral("Download")));
 }
 

@@ -8,18 +8,13 @@ StoreClientLock::StoreClientLock()
 }
 
 StoreClientLock::StoreClientLock(const QString &path)
-    : mPath(path)
+    : FileLock(path)
 {
 }
 
-StoreClientLock::~StoreClientLock()
+bool StoreClientLock::isHeld(const QString &path)
 {
-    release();
-}
-
-bool StoreClientLock::isAcquired() const
-{
-    return mHandle != -1;
+    return FileLock::isHeld(path);
 }
 
 QString StoreClientLock::defaultPath()

@@ -11,7 +11,7 @@ bool verifyUpdateIni(UpdateChecker &checker, const QString &iniPath, const QStri
                      const QString &platformName, int buildNumber, bool developerMode)
 {
     const bool valid = checker.readUpdateIni(iniPath);
-    if (valid && ServerHosts::hostAndPort(QUrl(checker.updateUrl())) == serverHost && developerMode)
+    if (valid && ServerHosts::isServerUrl(QUrl(checker.updateUrl()), serverHost) && developerMode)
         return true;
     UpdateChecker::writeUpdateIni(iniPath, serverHost, platformName, buildNumber);
     return checker.readUpdateIni(iniPath);

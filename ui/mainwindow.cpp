@@ -3,6 +3,7 @@
 #include "browsercontrol.h"
 #include "cardfiles.h"
 #include "cardupdaterunner.h"
+#include "downloadarea.h"
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "messageboxes.h"
@@ -110,8 +111,16 @@ void MainWindow::initJavascript()
         return;
     // Only the store's own pages may reach the card.
     const QUrl url = mPage->mainFrame()->url();
-    if (ServerHosts::hostAndPort(url) != Environment::instance()->serverAddress())
+    if (!ServerHosts::isServerUrl(url, Environment::instance()->serverAddress())) {
+        // Once per site: a server address written oddly shows up here.
+        const QString site = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery
+                                          | QUrl::RemoveFragment).toString();
+        if (!url.host().isEmpty() && !mSitesWithoutBridge.contains(site)) {
+            mSitesWithoutBridge.insert(site);
+            qDebug() << "- No qtBridge for a page of another site: " << site;
+        }
         return;
+    }
     mPage->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("qtBridge"), mBridge);
 }
 
@@ -319,5 +328,8 @@ void MainWindow::leaveWithoutAsking()
 
 void MainWindow::cleanTemporaryFolder()
 {
-    removeDirectoryTree(Environment::instance()->installerTempDir());
+    // Not while a card update (of this or another store client) holds it.
+    DownloadArea area(Environment::instance()->downloadDir().absolutePath());
+    if (area.claim() == DownloadArea::Claim::Taken)
+        removeDirectoryTree(Environment::instance()->installerTempDir());
 }

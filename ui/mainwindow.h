@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QNetworkReply>
+#include <QSet>
 #include <QSslError>
 #include <QString>
 #include <QUrl>
@@ -84,6 +85,8 @@ private:
     CardUpdateRunner *mCardUpdates = nullptr;
     QString mServerHost;
     QUrl mHomeUrl;
+    // Sites whose pages were shown without "qtBridge" (logged once each).
+    QSet<QString> mSitesWithoutBridge;
     std::unique_ptr<QNetworkCookieJar> mCookieJar;
     bool mLeaving = false;
 };

@@ -3,6 +3,7 @@
 #include "cardpaths.h"
 #include "cardspace.h"
 #include "chip.h"
+#include "fileobject.h"
 
 #include <QDebug>
 #include <QDirIterator>
@@ -45,12 +46,12 @@ bool isEmptyArchive(const QString &path)
     return false;
 }
 
-bool listedFileMatches(const QDir &directory, const QStringList &filters, QFileInfoList &files)
+void removePartialOutput(const QString &outputFolder, const QStringList &written, const QString &current)
 {
-    if (filters.isEmpty())
-        return false; // no pattern must never mean "every file"
-    files = directory.entryInfoList(filters, QDir::Files | QDir::NoDotAndDotDot);
-    return true;
+    for (const QString &relative : written)
+        QFile::remove(QDir(outputFolder).filePath(relative));
+    if (!current.isEmpty())
+        QFile::remove(current);
 }
 } // namespace
 
@@ -71,6 +72,9 @@ void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringL
 
 bool removeDirectoryTree(const QDir &directory)
 {
+    const QFileInfo folder(directory.absolutePath());
+    if (folder.isSymLink())
+        return QFile::remove(folder.absoluteFilePath());
     if (!directory.exists())
         return true;
     // System too: links whose target is gone, sockets and pipes would keep the folder.
@@ -96,22 +100,62 @@ void clearDownloadArea(const QDir &downloadDir)
 
 void removeChartCatalogue(const QString &cardRootPath)
 {
-    // A card root is a mount point here, not always a path ending in a separator.
-    QString root = cardRootPath;
-    if (!root.endsWith(QLatin1Char('/')))
-        root += QLatin1Char('/');
-    const QString catalogue = root + QStringLiteral("chartcat.XML");
-    if (QFile::exists(catalogue))
-        QFile::remove(catalogue);
-    const QDir charts(root + Chip::ChartsFolder);
-    const QFileInfoList files = charts.entryInfoList(QStringList() << QStringLiteral("*.xct") << QStringLiteral("*.XCT"),
-                                                     QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    const QFileInfoList files = chartCatalogueFiles(cardRootPath);
     for (const QFileInfo &file : files)
         QFile::remove(file.absoluteFilePath());
 }
 
+QFileInfoList chartCatalogueFiles(const QString &cardRootPath)
+{
+    // A card root is a mount point here, not always a path ending in a separator.
+    QString root = cardRootPath;
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    QFileInfoList files;
+    const QFileInfo catalogue(root + QStringLiteral("chartcat.XML"));
+    if (catalogue.exists())
+        files.append(catalogue);
+    files += QDir(root + Chip::ChartsFolder)
+                 .entryInfoList(QStringList() << QStringLiteral("*.xct") << QStringLiteral("*.XCT"),
+                                QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    return files;
+}
+
+QStringList effectiveFilters(const QList<FileObject *> &installList, const QStringList &filters)
+{
+    QStringList effective;
+    for (const FileObject *entry : installList) {
+        const QString pattern = QStringLiteral("*.") + QFileInfo(entry->name()).suffix();
+        if (filters.contains(pattern) && !effective.contains(pattern))
+            effective.append(pattern);
+    }
+    return effective;
+}
+
+QFileInfoList filesMatching(const QDir &directory, const QStringList &patterns)
+{
+    if (patterns.isEmpty())
+        return QFileInfoList(); // no pattern must never mean "every file"
+    return directory.entryInfoList(patterns, QDir::Files | QDir::NoDotAndDotDot);
+}
+
+QFileInfoList filesBelow(const QString &folder)
+{
+    QFileInfoList files;
+    if (QFileInfo(folder).isSymLink())
+        return files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (!it.fileInfo().isSymLink())
+            files.append(it.fileInfo());
+    }
+    return files;
+}
+
 bool unzipArchive(const QString &archivePath, const QString &outputFolder, const QString &entryFilter,
-                  QStringList *extracted)
+                  QStringList *extracted, quint64 maxBytes)
 {
     QuaZip zip(archivePath);
     if (!zip.open(QuaZip::mdUnzip)) {
@@ -134,6 +178,16 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
     QDir output(outputFolder);
     QuaZipFile file(&zip);
     QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    // The sizes the archive declares may lie: the bytes written are counted too.
+    quint64 written = 0;
+    QStringList writtenFiles;
+    auto tooLarge = [&](quint64 bytes, const QString &current) {
+        if (bytes <= maxBytes)
+            return false;
+        qDebug() << "*** archive larger than it may be (" << maxBytes << "bytes ):" << archivePath;
+        removePartialOutput(outputFolder, writtenFiles, current);
+        return true;
+    };
     for (bool more = zip.goToFirstFile(); more; more = zip.goToNextFile()) {
         QuaZipFileInfo64 info;
         if (!zip.getCurrentFileInfo(&info)) {
@@ -142,6 +196,8 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
         }
         if (!entryFilter.isEmpty() && !info.name.contains(entryFilter))
             continue;
+        if (tooLarge(written + info.uncompressedSize, QString()))
+            return false;
         const QString relative = QString(info.name).replace(QLatin1Char('\\'), QLatin1Char('/'));
         if (relative.endsWith(QLatin1Char('/'))) {
             if (!output.mkpath(relative)) {
@@ -166,18 +222,24 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
             file.close();
             return false;
         }
-        bool written = true;
+        bool complete = true;
         for (;;) {
             const qint64 got = file.read(buffer.data(), buffer.size());
             if (got <= 0)
                 break;
+            written += quint64(got);
+            if (tooLarge(written, outputPath)) {
+                out.close();
+                file.close();
+                return false;
+            }
             if (out.write(buffer.constData(), got) != got) {
-                written = false;
+                complete = false;
                 break;
             }
         }
         out.close();
-        if (!written) {
+        if (!complete) {
             qDebug() << "*** cannot write" << outputPath;
             file.close();
             return false;
@@ -195,6 +257,7 @@ bool unzipArchive(const QString &archivePath, const QString &outputFolder, const
             qDebug("file.close(): %d", file.getZipError());
             return false;
         }
+        writtenFiles.append(relative);
         if (extracted)
             extracted->append(relative);
     }
@@ -247,21 +310,7 @@ bool copyFileToCard(const QString &source, const QString &target)
 
 quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize)
 {
-    QFileInfoList files;
-    if (clusterSize == 0 || !directory.exists() || !listedFileMatches(directory, filters, files))
+    if (clusterSize == 0 || !directory.exists())
         return 0;
-    return sizeOnCard(files, clusterSize);
-}
-
-quint64 sizeOfReplacedFiles(const Chip &chip, const QStringList &filters, quint32 clusterSize)
-{
-    if (chip.hasOldChartFiles() && chip.chartsDir()) {
-        return sizeOfFilesToRemove(*chip.chartsDir(), filters, clusterSize)
-            + sizeOfFilesToRemove(*chip.ugcDir(), filters, clusterSize);
-    }
-    if (chip.hasPewterEntry() && chip.pewterEntry() && chip.velamariDir()) {
-        const QDir edition(chip.velamariDir()->filePath(chip.pewterEntry()->directory));
-        return sizeOfFilesToRemove(edition, filters, clusterSize);
-    }
-    return 0;
+    return sizeOnCard(filesMatching(directory, filters), clusterSize);
 }

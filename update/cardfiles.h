@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QDir>
+#include <QFileInfoList>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-class Chip;
+#include <limits>
+
+class FileObject;
 
 // File operations of a card update on the card and in the download area.
 
@@ -12,8 +16,9 @@ class Chip;
 // layer replace. The list is cleared first.
 void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringList &filters);
 
-// Deletes the folder and everything in it (symbolic links are removed, never
-// followed). True when all is gone or the folder did not exist.
+// Deletes the folder and everything in it. Symbolic links are removed, never
+// followed, the folder itself included: a folder that is a link loses the
+// link and its target stays. True when all is gone or nothing was there.
 bool removeDirectoryTree(const QDir &directory);
 
 // Empties the download area and the sonar logs' area beside it ("../ugd").
@@ -21,13 +26,29 @@ void clearDownloadArea(const QDir &downloadDir);
 
 // Deletes "chartcat.XML" in the card root and the "*.xct"/"*.XCT" files of the chart folder.
 void removeChartCatalogue(const QString &cardRootPath);
+// The files removeChartCatalogue deletes, as it finds them.
+QFileInfoList chartCatalogueFiles(const QString &cardRootPath);
+
+// The removal patterns the new files bring: "*." and the suffix of each
+// name that filters hold (letter case significant), in order, once each.
+QStringList effectiveFilters(const QList<FileObject *> &installList, const QStringList &filters);
+
+// The files directly in directory that match patterns, in any letter case;
+// an empty pattern list matches nothing.
+QFileInfoList filesMatching(const QDir &directory, const QStringList &patterns);
+
+// Every file below folder; links are not followed, and not listed.
+QFileInfoList filesBelow(const QString &folder);
 
 // Writes the archive's entries (those whose name contains entryFilter, all
 // when it is empty) into outputFolder, sub-folders included. Entries that
-// would land outside outputFolder make it fail before anything is written.
-// The relative paths of the files written are appended to extracted.
+// would land outside outputFolder make it fail before anything is written,
+// and so does an archive whose contents add up to more than maxBytes (what
+// it wrote so far is removed). The relative paths of the files written are
+// appended to extracted.
 bool unzipArchive(const QString &archivePath, const QString &outputFolder, const QString &entryFilter,
-                  QStringList *extracted = nullptr);
+                  QStringList *extracted = nullptr,
+                  quint64 maxBytes = std::numeric_limits<quint64>::max());
 
 // Copies a file onto the card without replacing an existing one; the copy is
 // flushed to the device before it counts as done, and a failed copy leaves
@@ -38,8 +59,3 @@ bool copyFileToCard(const QString &source, const QString &target);
 // each rounded up to whole clusters. An empty filter list matches nothing;
 // nothing is counted without a cluster size.
 quint64 sizeOfFilesToRemove(const QDir &directory, const QStringList &filters, quint32 clusterSize);
-
-// What an update frees on the card by removing the files that match
-// filters: on a card with old-format charts in its chart and community
-// folders, on a card with a Pewter record in that edition's folder.
-quint64 sizeOfReplacedFiles(const Chip &chip, const QStringList &filters, quint32 clusterSize);

@@ -1,14 +1,17 @@
 #include "downloadmanagertest.h"
 
-#include "bufferdownloadaction.h"
 #include "cardfiles.h"
+#include "cardidentity.h"
+#include "cardroom.h"
 #include "cardspace.h"
 #include "chip.h"
+#include "downloadarea.h"
 #include "errorcodes.h"
 #include "filedownloadaction.h"
 #include "fileobject.h"
 #include "installation.h"
 #include "manifest.h"
+#include "manifestreader.h"
 #include "runlog.h"
 #include "updateplan.h"
 #include "veldownloadmanager.h"
@@ -65,88 +68,136 @@ bool DownloadManagerTest::newtideDataProcess()
     outcome.errorCode = ErrorManifestNotObtained;
     mProgress.reset();
     emit preparingForDownload();
+
+    DownloadArea area(mOptions.downloadDirPath);
+    CardIdentity card;
+    if (!claimDownloadArea(area, outcome) || !captureCard(card, outcome))
+        return finishRun(outcome);
     clearDownloadArea(QDir(mOptions.downloadDirPath));
 
-    if (readManifest() && manifestIsSafe(outcome)) {
+    if (readManifest(outcome) && manifestIsSafe(outcome)) {
         const quint32 clusterSize = cardClusterSize(mOptions.cardRootPath);
         const UpdatePlan plan =
             planUpdate(mManifest, mOptions.newtideEnabled, mOptions.communityEnabled, clusterSize);
         for (int number = 0; number < mManifest.size(); ++number)
             logManifestEntry(number, *mManifest.at(number), plan.accepted.at(number));
-        if (!checkSpace(plan, clusterSize)) {
+        Installation installation(mOptions.newtideEnabled, mOptions.communityEnabled, mOptions.cardRootPath,
+                                  mOptions.additionalPath);
+        installation.setCard(&card);
+        installation.setProgressHooks([this] { mProgress.allowReport(); },
+                                      [this] {
+                                          mProgress.addFile();
+                                          actionProgress(0);
+                                      });
+        if (!placesAreOnCard(installation, plan.installList, outcome))
+            return finishRun(outcome);
+        const quint64 removedBytes =
+            bytesFreedOnCard(installation, plan.installList, mOptions.cardRootPath, clusterSize);
+        if (!checkSpace(plan, removedBytes, clusterSize)) {
             releaseManifest();
             return false;
         }
         const int tracksToConvert = mOptions.sonarEnabled ? prepareSonarTracks() : 0;
         calculateProgressBarParameter(qint64(plan.downloadBytes), tracksToConvert, plan.filesToProcess);
-        carryOut(plan.installList, outcome);
+        carryOut(plan.installList, installation, area, clusterSize, outcome);
     }
     return finishRun(outcome);
 }
 
-bool DownloadManagerTest::readManifest()
+bool DownloadManagerTest::claimDownloadArea(DownloadArea &area, Outcome &outcome)
+{
+    switch (area.claim()) {
+    case DownloadArea::Claim::Taken:
+        return true;
+    case DownloadArea::Claim::Busy:
+        outcome.errorCode = ErrorDownloadAreaBusy;
+        outcome.errorMessage = area.rootPath();
+        return false;
+    case DownloadArea::Claim::Unsafe:
+        outcome.errorCode = ErrorDownloadAreaUnsafe;
+        outcome.errorMessage = area.problem();
+        return false;
+    }
+    return false;
+}
+
+// A link on the card that leads elsewhere stops the run before anything is downloaded.
+bool DownloadManagerTest::placesAreOnCard(Installation &installation, const QList<FileObject *> &installList,
+                                          Outcome &outcome)
+{
+    const QDir cardRootDir(mOptions.cardRootPath);
+    if (installation.checkPlaces(installList, cardRootDir, QDir(cardRootDir.filePath(Chip::ChartsFolder))))
+        return true;
+    outcome.errorCode = ErrorPathOutsideCard;
+    outcome.errorMessage = installation.refusedPath();
+    return false;
+}
+
+bool DownloadManagerTest::captureCard(CardIdentity &card, Outcome &outcome)
+{
+    if (card.capture(mOptions.cardRootPath))
+        return true;
+    qDebug() << "*** No card at" << mOptions.cardRootPath;
+    outcome.errorCode = ErrorCardLost;
+    outcome.errorMessage = mOptions.cardRootPath;
+    return false;
+}
+
+bool DownloadManagerTest::readManifest(Outcome &outcome)
 {
     releaseManifest();
     if (!mOptions.newtideEnabled && !mOptions.communityEnabled)
         return true;
-    if (mUseManifestUrl)
-        return getManifest();
-    parseManifest(mManifestText.toLatin1(), mManifest);
-    return true;
+    ManifestReader reader = manifestReader();
+    const ManifestReader::Result result = mUseManifestUrl ? reader.readFromUrl(mOptions.manifestUrl, mManifest)
+                                                          : reader.readText(mManifestText.toLatin1(), mManifest);
+    if (result == ManifestReader::Result::Refused) {
+        outcome.errorCode = ErrorManifestRefused;
+        outcome.errorMessage = reader.reason();
+    }
+    return result == ManifestReader::Result::Read;
 }
 
-bool DownloadManagerTest::getManifest()
+ManifestReader DownloadManagerTest::manifestReader()
 {
-    auto *action = new BufferDownloadAction(QUrl::fromEncoded(mOptions.manifestUrl.toLatin1()));
-    for (int attempt = 0; attempt < 5 && !isInterruptionRequested(); ++attempt) {
-        qDebug() << "getManifest";
+    auto fetch = [this](VelDownloadAction *action) {
         if (action->thread() != mManager->thread())
             action->moveToThread(mManager->thread());
         emit enqueueUrl(action);
         waitForManager();
-        if (action->getActionError() == 0 && !action->buffer().isEmpty())
-            break;
-        // The pause ends early when the program leaves.
-        for (int waited = 0; waited < mManifestRetryPause && !isInterruptionRequested(); waited += 50)
-            QThread::msleep(ulong(qMin(50, mManifestRetryPause - waited)));
-    }
-
-    bool accepted = false;
-    const QByteArray body = action->buffer();
-    if (action->httpStatus().toInt() == 200 && action->getActionError() == 0 && !body.isEmpty()
-        && action->contentType().toString().contains(QLatin1String("application/json"))) {
-        qDebug() << body;
-        parseManifest(body, mManifest);
-        accepted = true;
-    }
-    action->deleteLater();
-    return accepted;
+    };
+    return ManifestReader(fetch, [this] { return isInterruptionRequested(); }, mManifestRetryPause);
 }
 
-// Nothing is downloaded or removed for a manifest that would reach outside the card.
-bool DownloadManagerTest::manifestIsSafe(Outcome &outcome) const
+bool DownloadManagerTest::getManifest()
 {
-    outcome.errorMessage = unsafeManifestReason(mManifest);
-    if (outcome.errorMessage.isEmpty())
+    return manifestReader().readFromUrl(mOptions.manifestUrl, mManifest) == ManifestReader::Result::Read;
+}
+
+// Nothing is downloaded or removed for a manifest that cannot be checked or
+// would reach outside the card.
+bool DownloadManagerTest::manifestIsSafe(Outcome &outcome)
+{
+    const QString reason = unsafeManifestReason(mManifest);
+    if (reason.isEmpty())
         return true;
-    qDebug() << "*** Manifest refused:" << outcome.errorMessage;
+    qDebug() << "*** Manifest refused:" << reason;
+    outcome.errorCode = ErrorManifestRefused;
+    outcome.errorMessage = reason;
     return false;
 }
 
-bool DownloadManagerTest::checkSpace(const UpdatePlan &plan, quint32 clusterSize)
+bool DownloadManagerTest::checkSpace(const UpdatePlan &plan, quint64 removedBytes, quint32 clusterSize)
 {
     Chip chip;
     chip.open(mOptions.cardRootPath);
-    QStringList filters;
-    buildRemovalFilters(mOptions.newtideEnabled, mOptions.communityEnabled, true, filters);
-    const quint64 sizeToRemove = sizeOfReplacedFiles(chip, filters, clusterSize);
     const quint64 freeSpace = freeSpaceOfCard(&chip);
-    logSpaceFigures(plan.downloadBytes, plan.diskSize, sizeToRemove, freeSpace);
+    logSpaceFigures(plan.downloadBytes, plan.diskSize, removedBytes, freeSpace);
 
     // Without the card's allocation unit no size can be trusted.
     if (clusterSize == 0)
         qDebug() << "*** ERROR: Not able to retrive the cluster size of the chip";
-    if (!hasRoomFor(plan.diskSize, freeSpace, sizeToRemove, clusterSize)) {
+    if (!hasRoomFor(plan.diskSize, freeSpace, removedBytes, clusterSize)) {
         qDebug() << "You don't have enought space on chip!!";
         emit notEnoughSpace();
         return false;
@@ -160,12 +211,7 @@ quint64 DownloadManagerTest::freeSpaceOfCard(const Chip *chip) const
 {
     if (!chip || !chip->rootDir())
         return 0;
-    quint64 freeBytes = 0;
-    if (!cardFreeSpace(chip->rootDir()->absolutePath(), freeBytes)) {
-        qDebug() << "*** ERROR: Not able to retrive free Space";
-        return 0;
-    }
-    return freeBytes;
+    return freeBytesOfCard(chip->rootDir()->absolutePath());
 }
 
 // Sonar logs are not collected by this build; the step keeps its place in
@@ -182,7 +228,8 @@ bool DownloadManagerTest::uploadSonarTracks()
 
 // Sonar upload, download, preparation and installation, each only when
 // the one before succeeded.
-void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Outcome &outcome)
+void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Installation &installation,
+                                   const DownloadArea &area, quint32 clusterSize, Outcome &outcome)
 {
     outcome.success = true;
     outcome.errorCode = 0;
@@ -196,7 +243,7 @@ void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Outco
     if (!installList.isEmpty()) {
         emit startDownloadingChart();
         outcome.downloadStart = QDateTime::currentSecsSinceEpoch();
-        outcome.success = downloadFiles(installList, outcome.errorCode, outcome.errorMessage);
+        outcome.success = downloadFiles(installList, area, outcome.errorCode, outcome.errorMessage);
         outcome.downloadEnd = QDateTime::currentSecsSinceEpoch();
         if (!outcome.success)
             return;
@@ -204,23 +251,24 @@ void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Outco
     if (cancelled(outcome) || installList.isEmpty())
         return;
 
-    Installation installation(mOptions.newtideEnabled, mOptions.communityEnabled, mOptions.cardRootPath,
-                              mOptions.additionalPath);
-    installation.setProgressHooks([this] { mProgress.allowReport(); },
-                                  [this] {
-                                      mProgress.addFile();
-                                      actionProgress(0);
-                                  });
     const QDir downloadDir(mOptions.downloadDirPath);
     const QDir cardRootDir(mOptions.cardRootPath);
     const QDir chartsDir(cardRootDir.filePath(Chip::ChartsFolder));
-    auto fail = [&outcome](int code) {
+    auto fail = [&outcome, &installation](int code) {
         outcome.success = false;
-        outcome.errorCode = code;
+        outcome.errorCode = installation.failureCode(code);
+        outcome.errorMessage = installation.refusedPath();
     };
 
     emit preparingInstallation();
-    if (!installation.prepareInstallation(installList, downloadDir, cardRootDir, chartsDir))
+    if (!installation.unpackArchives(installList, downloadDir))
+        return fail(ErrorPreparingInstallation);
+    if (!arrivedFilesFit(installation, installList, mOptions.downloadDirPath, mOptions.cardRootPath, clusterSize)) {
+        outcome.success = false;
+        outcome.notEnoughSpace = true;
+        return;
+    }
+    if (!installation.clearTheWay(installList, cardRootDir, chartsDir))
         return fail(ErrorPreparingInstallation);
     if (mOptions.newtideEnabled)
         emit startInstallingChart();
@@ -245,20 +293,30 @@ bool DownloadManagerTest::cancelled(Outcome &outcome) const
     return true;
 }
 
-bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage)
+bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, const DownloadArea &area,
+                                        int &errorCode, QString &errorMessage)
 {
-    const QDir downloadDir(mOptions.downloadDirPath);
     QList<FileDownloadAction *> actions;
     const DownloadObserver observer(this, &DownloadManagerTest::actionProgress, &DownloadManagerTest::started,
                                     &DownloadManagerTest::finished);
     for (const FileObject *entry : installList) {
-        const QString localPath = downloadDir.filePath(Installation::targetPath(*entry));
+        // Only below the download folder, links in it included.
+        const QString localPath = area.resolve(Installation::targetPath(*entry));
+        if (localPath.isEmpty()) {
+            qDebug() << "*** Download place leads out of the download area:" << Installation::targetPath(*entry);
+            errorCode = ErrorDownloadAreaUnsafe;
+            errorMessage = Installation::targetPath(*entry);
+            qDeleteAll(actions);
+            return false;
+        }
         QDir().mkpath(QFileInfo(localPath).absolutePath());
         auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, observer);
         action->setExpectedSize(entry->size());
+        actions.append(action);
+    }
+    for (FileDownloadAction *action : qAsConst(actions)) {
         action->moveToThread(mManager->thread());
         emit enqueueUrl(action);
-        actions.append(action);
     }
     waitForManager();
 
@@ -280,7 +338,9 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
 
 bool DownloadManagerTest::finishRun(const Outcome &outcome)
 {
-    if (!outcome.success)
+    if (outcome.notEnoughSpace)
+        emit notEnoughSpace();
+    else if (!outcome.success)
         emit newtideDataError(outcome.errorCode, outcome.errorMessage);
 
     logRunEnd(outcome.success, outcome.downloadStart, outcome.downloadEnd, QDateTime::currentSecsSinceEpoch());

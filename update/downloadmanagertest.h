@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cardupdateoptions.h"
+#include "manifestreader.h"
 #include "runprogress.h"
 
 #include <QDir>
@@ -9,8 +10,11 @@
 #include <QString>
 #include <QThread>
 
+class CardIdentity;
 class Chip;
+class DownloadArea;
 class FileObject;
+class Installation;
 class VelDownloadAction;
 class VelDownloadManager;
 struct UpdatePlan;
@@ -32,6 +36,7 @@ public:
     // Pause between two attempts to fetch the manifest (20 s in production).
     void setManifestRetryPause(int milliseconds);
 
+    // Fetches the manifest from the manifest URL and parses it into the run's list.
     bool getManifest();
     quint64 freeSpaceOfCard(const Chip *chip) const;
     float progress() const;
@@ -76,17 +81,25 @@ private:
         QString errorMessage;
         qint64 downloadStart = 0;
         qint64 downloadEnd = 0;
+        // The files that arrived need more room than the card has.
+        bool notEnoughSpace = false;
     };
 
     bool newtideDataProcess();
-    bool readManifest();
-    bool manifestIsSafe(Outcome &outcome) const;
-    bool checkSpace(const UpdatePlan &plan, quint32 clusterSize);
+    bool claimDownloadArea(DownloadArea &area, Outcome &outcome);
+    bool captureCard(CardIdentity &card, Outcome &outcome);
+    bool placesAreOnCard(Installation &installation, const QList<FileObject *> &installList, Outcome &outcome);
+    bool readManifest(Outcome &outcome);
+    ManifestReader manifestReader();
+    bool manifestIsSafe(Outcome &outcome);
+    bool checkSpace(const UpdatePlan &plan, quint64 removedBytes, quint32 clusterSize);
     int prepareSonarTracks();
-    void carryOut(const QList<FileObject *> &installList, Outcome &outcome);
+    void carryOut(const QList<FileObject *> &installList, Installation &installation, const DownloadArea &area,
+                  quint32 clusterSize, Outcome &outcome);
     bool cancelled(Outcome &outcome) const;
     bool uploadSonarTracks();
-    bool downloadFiles(const QList<FileObject *> &installList, int &errorCode, QString &errorMessage);
+    bool downloadFiles(const QList<FileObject *> &installList, const DownloadArea &area, int &errorCode,
+                       QString &errorMessage);
     bool finishRun(const Outcome &outcome);
     void releaseManifest();
     void waitForManager();

@@ -3,6 +3,9 @@
 #include "cardpaths.h"
 #include "fileobject.h"
 #include "installation.h"
+#include "serverhosts.h"
+
+#include <QUrl>
 
 namespace {
 struct Key
@@ -50,24 +53,40 @@ void parseManifest(const QByteArray &bytes, QList<FileObject *> &list)
         }
         if (!present[DestinationPath] || !present[Url] || !present[Size])
             continue;
-        auto *entry = new FileObject(values[DestinationPath], values[Size], values[Url], values[Name], values[Md5]);
+        auto *entry = new FileObject(withCardSeparators(values[DestinationPath]), values[Size], values[Url],
+                                     values[Name], values[Md5]);
         if (present[TotalFiles] && present[UnzippedSize]) {
             entry->setTotalFiles(values[TotalFiles].toUInt());
-            entry->setUnzippedSize(values[UnzippedSize].toUInt());
+            entry->setUnzippedSize(values[UnzippedSize].toULongLong());
         }
         list.append(entry);
     }
 }
 
+QString unacceptableManifestText(const QByteArray &bytes)
+{
+    if (bytes.size() > MaxManifestBytes)
+        return QStringLiteral("manifest larger than %1 bytes").arg(MaxManifestBytes);
+    if (bytes.contains('\0'))
+        return QStringLiteral("manifest holding a NUL byte");
+    return QString();
+}
+
 QString unsafeManifestEntryReason(const FileObject &entry)
 {
+    if (entry.size() < 0)
+        return QStringLiteral("size that is not a number of bytes: ") + entry.url();
+    // The file scheme would copy any file of this computer onto the card.
+    if (!ServerHosts::isWebUrl(QUrl::fromEncoded(entry.url().toLatin1())))
+        return QStringLiteral("address that is not http or https: ") + entry.url();
     if (!isInsideFolder(entry.destinationPath()))
         return QStringLiteral("destination outside the card: ") + entry.destinationPath();
     if (!entry.name().isEmpty() && !isPlainFileName(entry.name()))
         return QStringLiteral("file name with a folder: ") + entry.name();
-    // Clearing one of these folders for an archive would wipe the card's tag, index or every chart.
-    if (Installation::isArchive(entry) && isCardStructureFolder(entry.destinationPath()))
-        return QStringLiteral("archive over a card folder: ") + entry.destinationPath();
+    // An archive's folder is cleared first: outside "Velamari" it is the
+    // user's, and the card root or "Velamari" hold the tag and the index.
+    if (Installation::isArchive(entry) && !isBelowChartArea(Installation::archiveFolder(entry)))
+        return QStringLiteral("archive over a folder outside the chart area: ") + entry.destinationPath();
     return QString();
 }
 

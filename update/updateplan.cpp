@@ -21,7 +21,7 @@ quint64 diskSizeOnCard(const FileObject &entry, quint32 clusterSize)
 {
     if (clusterSize == 0)
         return 0;
-    const quint64 size = quint64(qMax(0, entry.size()));
+    const quint64 size = quint64(qMax<qint64>(0, entry.size()));
     if (!hasArchiveName(entry) || entry.totalFiles() == 0)
         return roundUpToCluster(size, clusterSize);
     const auto average = quint64(std::ceil(double(entry.unzippedSize()) / double(entry.totalFiles())));
@@ -40,7 +40,7 @@ UpdatePlan planUpdate(const QList<FileObject *> &manifest, bool newtide, bool co
         plan.accepted.append(accepted);
         if (!accepted)
             continue;
-        plan.downloadBytes += quint64(qMax(0, entry->size()));
+        plan.downloadBytes += quint64(qMax<qint64>(0, entry->size()));
         plan.diskSize += diskSizeOnCard(*entry, clusterSize);
         if (communityFile && hasArchiveName(*entry)) {
             archives.append(entry);

@@ -23,6 +23,8 @@ struct UpdatePlan
 
 // Community content by its name: ".uk", ".ugc", ".zip" or ".vl3", any letter case.
 bool isCommunityFile(const FileObject &entry);
+// A ".zip" name, in any letter case: an archive, wherever its destination
+// points (a destination naming the archive itself means the folder holding it).
 bool hasArchiveName(const FileObject &entry);
 
 // Newtide takes every entry that is not community content, community the rest.

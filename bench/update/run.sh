@@ -124,7 +124,7 @@ run_product() {
   rm -rf "$work/tmp"
   mkdir -p "$work/tmp"
   sync
-  if ! TMPDIR=$work/tmp timed "$1" \
+  if ! TMPDIR=$work/tmp XDG_CACHE_HOME=$work/tmp timed "$1" \
     "$work/bin/tidemart-update" --manifest-url "$url" --card "$card" > "$work/product.out" 2>&1 ||
     ! grep -qx completed "$work/product.out"; then
     echo "tidemart-update failed:" >&2

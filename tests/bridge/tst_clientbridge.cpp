@@ -3,6 +3,7 @@
 #include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
+#include "errorcodes.h"
 #include "velamarisclientbridge.h"
 
 #include <QTemporaryDir>
@@ -388,17 +389,26 @@ void ClientBridgeTest::installerDownload_data()
 {
     QTest::addColumn<int>("faultStatus");
     QTest::addColumn<qint64>("cutAfter");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("length"); // the page's count of entries
     QTest::addColumn<int>("expectedError"); // 0: the download succeeds
 
-    QTest::newRow("complete") << 0 << qint64(-1) << 0;
-    QTest::newRow("not found") << 404 << qint64(-1) << int(QNetworkReply::ContentNotFoundError);
-    QTest::newRow("cut half way") << 0 << qint64(100000) << int(QNetworkReply::RemoteHostClosedError);
+    const QString setup = "TidemartSetup.exe";
+    QTest::newRow("complete") << 0 << qint64(-1) << setup << 2 << 0;
+    QTest::newRow("not found") << 404 << qint64(-1) << setup << 2 << int(QNetworkReply::ContentNotFoundError);
+    QTest::newRow("cut half way") << 0 << qint64(100000) << setup << 2 << int(QNetworkReply::RemoteHostClosedError);
+    // Refused before anything starts, with a code the page cannot take for success.
+    QTest::newRow("list shorter than its count") << 0 << qint64(-1) << setup << 3 << int(ErrorInstallerRequestRefused);
+    QTest::newRow("name with a folder") << 0 << qint64(-1) << "../TidemartSetup.exe" << 2
+                                        << int(ErrorInstallerRequestRefused);
 }
 
 void ClientBridgeTest::installerDownload()
 {
     QFETCH(int, faultStatus);
     QFETCH(qint64, cutAfter);
+    QFETCH(QString, name);
+    QFETCH(int, length);
     QFETCH(int, expectedError);
     const qint64 size = 300000;
     LocalHttpServer server;
@@ -414,15 +424,24 @@ void ClientBridgeTest::installerDownload()
     QSignalSpy status(&bridge, &VelamarisClientBridge::notifyStatus);
     QSignalSpy progress(&bridge, &VelamarisClientBridge::progressBarUpdate);
     QSignalSpy errors(&bridge, &VelamarisClientBridge::errorOnDownload);
-    const QStringList list { "TidemartSetup.exe", "Other.exe", QString::number(size), "1",
+    const QStringList list { name, "Other.exe", QString::number(size), "1",
                              server.url("/TidemartSetup.exe").toString(), server.url("/Other.exe").toString() };
 
     bridge.setDevice("card"); // only the desktop page may fetch the installer
-    bridge.enqueueFiles(2, list);
+    bridge.enqueueFiles(length, list);
     QCOMPARE(status.count(), 0);
 
     bridge.setDevice("pc");
-    bridge.enqueueFiles(2, list);
+    bridge.enqueueFiles(length, list);
+    if (expectedError == ErrorInstallerRequestRefused) {
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.at(0).at(0).toInt(), expectedError);
+        QVERIFY(errorCodeName(expectedError) != errorCodeName(0));
+        QCOMPARE(status.count(), 0);
+        QCOMPARE(server.server().requestCount("/TidemartSetup.exe"), 0);
+        QVERIFY(!QFileInfo::exists(mDir->filePath("TidemartSetup.exe")));
+        return;
+    }
     QCOMPARE(status.count(), 1);
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("download"));
     const QString target = desktop + "/TidemartSetup.exe";

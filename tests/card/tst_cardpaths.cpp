@@ -1,5 +1,6 @@
 #include "cardpaths.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Paths from the manifest, from archives, from the card's index and from the
@@ -13,8 +14,10 @@ private slots:
     void insideFolder();
     void plainFileName_data();
     void plainFileName();
-    void cardStructureFolder_data();
-    void cardStructureFolder();
+    void chartAreaFolder_data();
+    void chartAreaFolder();
+    void realPaths_data();
+    void realPaths();
 };
 
 void CardPathsTest::insideFolder_data()
@@ -60,26 +63,62 @@ void CardPathsTest::plainFileName()
     QTEST(isPlainFileName(name), "plain");
 }
 
-void CardPathsTest::cardStructureFolder_data()
+void CardPathsTest::chartAreaFolder_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("resolved");
-    QTest::addColumn<bool>("structure");
-    QTest::newRow("card root") << "" << "" << true;
-    QTest::newRow("card root with dots") << "./." << "" << true;
-    QTest::newRow("chart area") << "./Velamari" << "Velamari" << true;
+    QTest::addColumn<bool>("below");
+    QTest::newRow("card root") << "" << "" << false;
+    QTest::newRow("card root with dots") << "./." << "" << false;
+    QTest::newRow("chart area") << "./Velamari" << "Velamari" << false;
+    QTest::newRow("chart area as FAT reads it") << "Velamari. " << "Velamari" << false;
     QTest::newRow("chart folder") << "Velamari/Charts/" << "Velamari/Charts" << true;
     QTest::newRow("chart folder in other letters") << "velamari\\CHARTS" << "velamari/CHARTS" << true;
-    QTest::newRow("chart folder as FAT reads it") << "Velamari. /Charts.." << "Velamari/Charts" << true;
-    QTest::newRow("community folder") << "Velamari/Charts/UGC" << "Velamari/Charts/UGC" << false;
-    QTest::newRow("edition folder") << "Velamari/Pewter01 " << "Velamari/Pewter01" << false;
+    QTest::newRow("community folder") << "Velamari/Charts/UGC" << "Velamari/Charts/UGC" << true;
+    QTest::newRow("edition folder") << "Velamari/Pewter01 " << "Velamari/Pewter01" << true;
+    QTest::newRow("the user's photos") << "DCIM" << "DCIM" << false;
+    QTest::newRow("a folder named like the area elsewhere") << "Other/Velamari/Charts" << "Other/Velamari/Charts" << false;
 }
 
-void CardPathsTest::cardStructureFolder()
+void CardPathsTest::chartAreaFolder()
 {
     QFETCH(QString, path);
     QTEST(asCardResolves(path), "resolved");
-    QTEST(isCardStructureFolder(path), "structure");
+    QTEST(isBelowChartArea(path), "below");
+}
+
+void CardPathsTest::realPaths_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<QString>("real"); // below the root; "-": refused
+    // The card holds "Velamari/Charts", a link "Velamari/Out" to a folder
+    // beside the card, a link "Velamari/In" to its own "Velamari/Charts" and
+    // a link "Velamari/Gone" whose target is missing.
+    QTest::newRow("existing folder") << "Velamari/Charts" << "Velamari/Charts";
+    QTest::newRow("missing file below it") << "Velamari/Charts/new/a.vl2" << "Velamari/Charts/new/a.vl2";
+    QTest::newRow("the root itself") << "" << "";
+    QTest::newRow("backslashes") << "Velamari\\Charts\\a.vl2" << "Velamari/Charts/a.vl2";
+    QTest::newRow("link leading off the card") << "Velamari/Out/a.vl2" << "-";
+    QTest::newRow("the link itself") << "Velamari/Out" << "-";
+    QTest::newRow("link within the card") << "Velamari/In/a.vl2" << "Velamari/Charts/a.vl2";
+    QTest::newRow("link to nothing") << "Velamari/Gone/a.vl2" << "-";
+    QTest::newRow("climbing") << "Velamari/../../outside" << "-";
+}
+
+void CardPathsTest::realPaths()
+{
+    QFETCH(QString, relative);
+    QFETCH(QString, real);
+    QTemporaryDir dir;
+    const QString root = QFileInfo(dir.filePath("card")).absoluteFilePath();
+    QVERIFY(QDir().mkpath(root + "/Velamari/Charts"));
+    QVERIFY(QDir().mkpath(dir.filePath("outside")));
+    QVERIFY(QFile::link(dir.filePath("outside"), root + "/Velamari/Out"));
+    QVERIFY(QFile::link(root + "/Velamari/Charts", root + "/Velamari/In"));
+    QVERIFY(QFile::link(dir.filePath("missing"), root + "/Velamari/Gone"));
+    const QString realRoot = QFileInfo(root).canonicalFilePath();
+    const QString expected = real == "-" ? QString() : real.isEmpty() ? realRoot : realRoot + "/" + real;
+    QCOMPARE(realPathBelow(realRoot, relative), expected);
 }
 
 QTEST_GUILESS_MAIN(CardPathsTest)

@@ -24,6 +24,8 @@ private slots:
     void title();
     void errorNames_data();
     void errorNames();
+    void pageOfTheServer_data();
+    void pageOfTheServer();
 };
 
 void StartupConfigTest::commandLine_data()
@@ -169,6 +171,42 @@ void StartupConfigTest::errorNames()
 {
     QFETCH(int, code);
     QTEST(errorCodeName(code), "name");
+}
+
+void StartupConfigTest::pageOfTheServer_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("same");
+    // The address is written by hand in serverIp.txt; the page's URL comes normalised from the web engine.
+    QTest::newRow("as written") << "http://127.0.0.1:8080/home" << "127.0.0.1:8080" << true;
+    QTest::newRow("host in capitals") << "http://localhost:8080/home" << "LOCALHOST:8080" << true;
+    QTest::newRow("mixed letter case") << "http://store.example/home" << "Store.Example" << true;
+    QTest::newRow("IPv6 in brackets") << "http://[::1]:8080/home" << "[::1]:8080" << true;
+    QTest::newRow("IPv6 written longer") << "http://[::1]:8080/home" << "[0:0::1]:8080" << true;
+    QTest::newRow("international name") << "http://xn--bcher-kva.example/home" << QString::fromUtf8("bücher.example")
+                                        << true;
+    QTest::newRow("port with a leading zero") << "http://127.0.0.1/home" << "127.0.0.1:080" << true;
+    QTest::newRow("default port written out") << "http://store.example/home" << "store.example:80" << true;
+    QTest::newRow("blank around the address") << "http://store.example/home" << " store.example\t" << true;
+    QTest::newRow("secure page, no port") << "https://store.example/pay" << "store.example" << true;
+    QTest::newRow("other port") << "http://127.0.0.1:8081/home" << "127.0.0.1:8080" << false;
+    QTest::newRow("explicit port, page without") << "http://store.example/home" << "store.example:8080" << false;
+    QTest::newRow("page on another port, address without") << "http://store.example:8080/" << "store.example" << false;
+    QTest::newRow("other host") << "http://evil.example/home" << "store.example" << false;
+    QTest::newRow("host as a sub-domain") << "http://store.example.evil.example/" << "store.example" << false;
+    QTest::newRow("user name that looks like the host") << "http://store.example@evil.example/" << "store.example"
+                                                        << false;
+    QTest::newRow("local file") << "file:///store.example/home" << "store.example" << false;
+    QTest::newRow("empty page") << "about:blank" << "store.example" << false;
+    QTest::newRow("no server") << "http://store.example/" << "" << false;
+}
+
+void StartupConfigTest::pageOfTheServer()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, server);
+    QTEST(ServerHosts::isServerUrl(QUrl(page), server), "same");
 }
 
 QTEST_GUILESS_MAIN(StartupConfigTest)

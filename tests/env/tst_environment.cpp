@@ -31,9 +31,10 @@ void EnvironmentTest::folders()
     QCOMPARE(environment->programDir().absolutePath(), QDir(appDir).absolutePath());
     QCOMPARE(environment->updateIniPath(), appDir + "/update.ini");
     QCOMPARE(environment->autoUpdaterPath(), appDir + "/autoupdate-linux");
-    QCOMPARE(environment->installerTempDir().absolutePath(), QDir::temp().absoluteFilePath("VelamarisBKTemp"));
-    QCOMPARE(environment->downloadDir().absolutePath(),
-             QDir::temp().absoluteFilePath("VelamarisBKTemp") + "/Download");
+    // The user's own cache folder, never the temporary folder all users share.
+    const QString cache = QDir::home().absoluteFilePath(".cache/VelamarisBKTemp");
+    QCOMPARE(environment->installerTempDir().absolutePath(), cache);
+    QCOMPARE(environment->downloadDir().absolutePath(), cache + "/Download");
     // Nothing is created until it is used.
     QVERIFY(!environment->installerTempDir().exists());
 }

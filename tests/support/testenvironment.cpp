@@ -28,12 +28,20 @@ void TestEnvironment::setFreeBytes(quint64 bytes)
     QMutexLocker lock(&mMutex);
     mFreeSpace = Figure::Fixed;
     mFreeBytes = bytes;
+    mFreeBytesBelow.clear();
+}
+
+void TestEnvironment::setFreeBytesBelow(const QString &folder, quint64 bytes)
+{
+    QMutexLocker lock(&mMutex);
+    mFreeBytesBelow.insert(QDir(folder).absolutePath(), bytes);
 }
 
 void TestEnvironment::useRealFreeSpace()
 {
     QMutexLocker lock(&mMutex);
     mFreeSpace = Figure::Real;
+    mFreeBytesBelow.clear();
 }
 
 void TestEnvironment::setClusterSize(quint32 bytes)
@@ -83,6 +91,13 @@ QStringList TestEnvironment::removableVolumes() const
 bool TestEnvironment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const
 {
     QMutexLocker lock(&mMutex);
+    const QString absolute = QDir(path).absolutePath();
+    for (auto it = mFreeBytesBelow.cbegin(); it != mFreeBytesBelow.cend(); ++it) {
+        if (absolute == it.key() || absolute.startsWith(it.key() + QLatin1Char('/'))) {
+            freeBytes = totalBytes = it.value();
+            return true;
+        }
+    }
     if (mFreeSpace == Figure::Real)
         return LinuxEnvironmentImpl::freeSpace(path, freeBytes, totalBytes);
     freeBytes = mFreeBytes;

@@ -2,6 +2,7 @@
 
 #include "environment_linux.h"
 
+#include <QMap>
 #include <QMutex>
 #include <QStringList>
 
@@ -22,6 +23,9 @@ public:
     void setRemovableVolumes(const QStringList &volumes);
     // Every volume reports this many free bytes (total: the same).
     void setFreeBytes(quint64 bytes);
+    // Paths below folder report this many instead (a card and a download
+    // area on volumes of their own).
+    void setFreeBytesBelow(const QString &folder, quint64 bytes);
     void useRealFreeSpace();
     // Every volume reports this allocation unit (0: unknown).
     void setClusterSize(quint32 bytes);
@@ -45,6 +49,7 @@ private:
     QStringList mVolumes;
     Figure mFreeSpace = Figure::Real;
     quint64 mFreeBytes = 0;
+    QMap<QString, quint64> mFreeBytesBelow;
     Figure mClusterSize = Figure::Real;
     quint32 mClusterBytes = 0;
 };

@@ -22,11 +22,18 @@ TmpfsMount::TmpfsMount(const QString &mountPoint, qint64 sizeBytes)
 
 TmpfsMount::~TmpfsMount()
 {
+    unmount();
+}
+
+bool TmpfsMount::unmount()
+{
     if (!mMounted)
-        return;
+        return true;
     QProcess process;
     process.start(QStringLiteral("umount"), { mMountPoint });
-    process.waitForFinished(30000);
+    mMounted = !(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+                 && process.exitCode() == 0);
+    return !mMounted;
 }
 
 bool TmpfsMount::remountReadOnly()

@@ -16,6 +16,9 @@ public:
     bool isMounted() const { return mMounted; }
     QString mountPoint() const { return mMountPoint; }
     bool remountReadOnly();
+    // Unmounts before the end of the object's life (as a card pulled out);
+    // safe to call from any thread.
+    bool unmount();
 
 private:
     QString mMountPoint;

@@ -35,6 +35,7 @@ void CardUpdateFixture::startTest()
     mServer.server().clearRoutes();
     mServer.server().clearRequests();
     mManifest = QJsonArray();
+    mManifestUrl.clear();
     mOutcome = Outcome();
     mEnvironment->setClusterSize(4096);
     mEnvironment->setFreeBytes(1 << 30);
@@ -90,7 +91,7 @@ void CardUpdateFixture::runUpdate(bool newtide, bool community, const QString &i
                                   const QString &additionalPath)
 {
     CardUpdateOptions options;
-    options.manifestUrl = mServer.url("/manifest.json").toString();
+    options.manifestUrl = mManifestUrl.isEmpty() ? mServer.url("/manifest.json").toString() : mManifestUrl;
     options.downloadDirPath = downloadArea();
     options.cardRootPath = cardRoot.isEmpty() ? QDir(card()).absolutePath() : cardRoot;
     options.additionalPath = additionalPath;

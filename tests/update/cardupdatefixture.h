@@ -59,6 +59,8 @@ protected:
 
     LocalHttpServer mServer;
     TestEnvironment *mEnvironment = nullptr;
+    // Where the run fetches its manifest; the store's "/manifest.json" when empty.
+    QString mManifestUrl;
     std::unique_ptr<QTemporaryDir> mDir;
     QJsonArray mManifest;
     Outcome mOutcome;

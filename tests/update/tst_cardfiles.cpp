@@ -18,6 +18,7 @@ private slots:
 
     void removeTreeWithHiddenAndNested();
     void removeMissingTreeIsSuccess();
+    void removeTreeNeverFollowsLinks_data();
     void removeTreeNeverFollowsLinks();
     void catalogueRemoval();
     void sizeOfFilesToRemove_data();
@@ -32,6 +33,8 @@ private slots:
     void zipSlipIsRefused_data();
     void zipSlipIsRefused();
     void unzipNonAsciiNames();
+    void unzipStopsAtItsLimit_data();
+    void unzipStopsAtItsLimit();
 
     void copyDoesNotReplace();
     void copyIntoMissingFolderFails();
@@ -67,14 +70,25 @@ void CardFilesTest::removeMissingTreeIsSuccess()
     QVERIFY(removeDirectoryTree(QDir(path("never-there"))));
 }
 
+void CardFilesTest::removeTreeNeverFollowsLinks_data()
+{
+    QTest::addColumn<QString>("link"); // the link to "precious", below the folder removed
+    QTest::newRow("link inside the folder") << "tree/link";
+    QTest::newRow("link deeper inside") << "tree/sub/link";
+    QTest::newRow("the folder itself is a link") << "tree";
+}
+
 void CardFilesTest::removeTreeNeverFollowsLinks()
 {
+    QFETCH(QString, link);
     QVERIFY(writeFile(path("precious/keep.txt"), "keep"));
-    QVERIFY(QDir().mkpath(path("tree")));
-    QVERIFY(QFile::link(path("precious"), path("tree/link")));
+    QVERIFY(writeFile(path("precious/deep/more.txt"), "more"));
+    QVERIFY(QDir().mkpath(QFileInfo(path(link)).path()));
+    QVERIFY(QFile::link(path("precious"), path(link)));
     QVERIFY(removeDirectoryTree(QDir(path("tree"))));
-    QVERIFY(!QFileInfo::exists(path("tree")));
+    QVERIFY(!QFileInfo::exists(path("tree")) && !QFileInfo(path("tree")).isSymLink());
     QCOMPARE(readFile(path("precious/keep.txt")), QByteArray("keep"));
+    QCOMPARE(readFile(path("precious/deep/more.txt")), QByteArray("more"));
 }
 
 void CardFilesTest::catalogueRemoval()
@@ -227,6 +241,28 @@ void CardFilesTest::unzipNonAsciiNames()
     QVERIFY(ZipBuilder::write(path("a.zip"), { { QString::fromUtf8("Bucht_Kühlung_Ø.ugc"), "x" } }));
     QVERIFY(unzipArchive(path("a.zip"), path("out"), QString()));
     QCOMPARE(readFile(path(QString::fromUtf8("out/Bucht_Kühlung_Ø.ugc"))), QByteArray("x"));
+}
+
+void CardFilesTest::unzipStopsAtItsLimit_data()
+{
+    QTest::addColumn<quint64>("limit");
+    QTest::addColumn<bool>("unpacked");
+    // Two entries of 60000 and 50000 bytes.
+    QTest::newRow("room for all") << quint64(110000) << true;
+    QTest::newRow("one byte short") << quint64(109999) << false;
+    QTest::newRow("not even the first") << quint64(1000) << false;
+}
+
+void CardFilesTest::unzipStopsAtItsLimit()
+{
+    QFETCH(quint64, limit);
+    QFETCH(bool, unpacked);
+    QVERIFY(ZipBuilder::write(path("a.zip"), { { "one.ugc", QByteArray(60000, 'a') }, { "two.ugc", QByteArray(50000, 'b') } }));
+    QStringList extracted;
+    QCOMPARE(unzipArchive(path("a.zip"), path("out"), QString(), &extracted, limit), unpacked);
+    // A stopped archive leaves nothing of itself behind.
+    const QStringList expected = unpacked ? QStringList { "one.ugc", "two.ugc" } : QStringList();
+    QCOMPARE(TestSupport::folderEntries(path("out")), expected);
 }
 
 void CardFilesTest::copyDoesNotReplace()

@@ -25,16 +25,18 @@ private slots:
     void inlineManifestNeedsNoManifestRequest();
     void manifestOfTheWrongTypeIsNotObtained();
     void manifestIsFetchedAgainAfterFailures();
-    void unsafeManifestLeavesTheCardUntouched();
     void communityOnlyManifestWithCommunityOffDownloadsNothing();
     void removalAccounting_data();
     void removalAccounting();
     void unknownClusterSizeIsNotEnoughSpace();
+    void announcedSizeAbove2GiBCounts();
+    void contentsLargerThanAnnouncedAreCheckedAgain();
     void failedDownloadAfterRetries();
     void archives_data();
     void archives();
     void existingTargetFailsAfterTheOtherCopies();
     void realVolume();
+    void realVolumeCountsOnlyWhatTheUpdateRemoves();
 };
 
 void CardUpdateTest::initTestCase()
@@ -130,22 +132,6 @@ void CardUpdateTest::manifestIsFetchedAgainAfterFailures()
     QCOMPARE(readFile(card("Velamari/Charts/c.vl2")), QByteArray("chart c"));
 }
 
-void CardUpdateTest::unsafeManifestLeavesTheCardUntouched()
-{
-    const QString outside = mDir->filePath("outside.vl2");
-    serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
-    serve("outside.vl2", outside, "escaped");
-    publishManifest();
-    const QMap<QString, QByteArray> before = tree(card());
-    runUpdate(true, true);
-    QCOMPARE(mOutcome.phases, (QStringList { "init", "error" }));
-    QCOMPARE(mOutcome.errorCode, int(ErrorManifestNotObtained));
-    QVERIFY(mOutcome.errorMessage.contains(outside));
-    QCOMPARE(mServer.server().requestCount("/files/a.vl2"), 0);
-    QCOMPARE(tree(card()), before);
-    QVERIFY(!QFileInfo::exists(outside));
-}
-
 void CardUpdateTest::communityOnlyManifestWithCommunityOffDownloadsNothing()
 {
     serve("marks.ugc", "Velamari/Charts/UGC/marks.ugc", "marks");
@@ -164,28 +150,32 @@ void CardUpdateTest::communityOnlyManifestWithCommunityOffDownloadsNothing()
 void CardUpdateTest::removalAccounting_data()
 {
     QTest::addColumn<QString>("layout");
-    QTest::addColumn<bool>("counted");
-    // The old files that make room: in the chart folder of an old-format
-    // card, in the Pewter edition folder of a tiered card, nowhere on a plain one.
-    QTest::newRow("old-format card") << "old" << true;
-    QTest::newRow("Pewter card") << "pewter" << true;
-    QTest::newRow("Pewter card with old chart files") << "both" << true;
-    QTest::newRow("plain card") << "plain" << false;
+    QTest::addColumn<bool>("editionReplaced");
+    QTest::addColumn<int>("freedClusters");
+    // Only what the removal really deletes makes room: the new charts'
+    // kind directly in the chart folder, the catalogue (one cluster), and
+    // the edition folder with the index when the run replaces it. Community
+    // files and a kept edition stay, and so does their space.
+    QTest::newRow("old-format card") << "old" << false << 3 + 1;
+    QTest::newRow("Pewter card, edition kept") << "pewter" << false << 1;
+    QTest::newRow("Pewter card, edition replaced") << "pewter" << true << 6 + 1 + 1;
+    QTest::newRow("plain card") << "plain" << false << 1;
 }
 
 void CardUpdateTest::removalAccounting()
 {
     QFETCH(QString, layout);
-    QFETCH(bool, counted);
+    QFETCH(bool, editionReplaced);
+    QFETCH(int, freedClusters);
     QVERIFY(removeDirectoryTree(card("Velamari")));
     const QByteArray oldChart(10000, 'o'); // three clusters each
     const QString index = "Directory: Pewter01\nType: Pewter\nChart: Gulf\nVersion: 1\n"
                           "Edition date: 2025-01-01\nDescription: d\n";
-    if (layout == "old" || layout == "both") {
+    if (layout == "old") {
         QVERIFY(writeFile(card("Velamari/Charts/x.vl2"), oldChart));
         QVERIFY(writeFile(card("Velamari/Charts/UGC/y.ugc"), oldChart));
     }
-    if (layout == "pewter" || layout == "both") {
+    if (layout == "pewter") {
         QVERIFY(writeFile(card("Velamari/Index.txt"), index.toLatin1()));
         QVERIFY(writeFile(card("Velamari/Pewter01/p1.vl2"), oldChart));
         QVERIFY(writeFile(card("Velamari/Pewter01/p2.ugc"), oldChart));
@@ -195,15 +185,15 @@ void CardUpdateTest::removalAccounting()
 
     serve("n.vl2", "Velamari/Charts/n.vl2", QByteArray(4096 * 8, 'n'));
     publishManifest();
-    // Eight clusters needed: the two free and the six of the old files are just enough.
+    // Eight clusters needed: two are free, the rest must come from the removal.
     mEnvironment->setFreeBytes(4096 * 2);
     const QMap<QString, QByteArray> before = tree(card());
-    runUpdate(true, true);
+    runUpdate(true, true, QString(), QString(), editionReplaced ? card("Velamari/Pewter01") : QString());
     QVERIFY(mLog->lines().contains("===  Disk Size Of New Chart:  32768"));
-    QVERIFY(mLog->lines().contains(
-        QStringLiteral("=== Size Of Files To Remove:  %1").arg(counted ? 6 * 4096 : 0)));
-    if (counted) {
+    QVERIFY(mLog->lines().contains(QStringLiteral("=== Size Of Files To Remove:  %1").arg(freedClusters * 4096)));
+    if (2 + freedClusters >= 8) {
         QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
+        QVERIFY(!QFileInfo::exists(card("Velamari/Pewter01")));
     } else {
         QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
         QVERIFY(mLog->lines().contains("You don't have enought space on chip!!"));
@@ -221,6 +211,30 @@ void CardUpdateTest::unknownClusterSizeIsNotEnoughSpace()
     QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
     QVERIFY(mLog->lines().contains("*** ERROR: Not able to retrive the cluster size of the chip"));
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));
+}
+
+void CardUpdateTest::announcedSizeAbove2GiBCounts()
+{
+    serve("big.vl2", "Velamari/Charts/big.vl2", "x", -1, -1, 3000000000LL);
+    publishManifest();
+    runUpdate(true, false);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+    QVERIFY(mLog->lines().contains("===        Byte To Download:  3000000000"));
+    QCOMPARE(mServer.server().requestCount("/files/big.vl2"), 0);
+}
+
+void CardUpdateTest::contentsLargerThanAnnouncedAreCheckedAgain()
+{
+    // An archive that announces no contents is sized as its download: a
+    // few bytes of zip for 200 KB of charts, far more than the card has.
+    QVERIFY(ZipBuilder::write(mDir->filePath("r.zip"), { { "r.ugc", QByteArray(200000, 'r') } }));
+    serve("r.zip", "Velamari/Charts/UGC/Region", readFile(mDir->filePath("r.zip")));
+    publishManifest();
+    mEnvironment->setFreeBytesBelow(card(), 4096 * 8);
+    const QMap<QString, QByteArray> before = tree(card());
+    runUpdate(false, true);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "nospace" }));
+    QCOMPARE(tree(card()), before);
 }
 
 void CardUpdateTest::failedDownloadAfterRetries()
@@ -248,27 +262,49 @@ void CardUpdateTest::failedDownloadAfterRetries()
 void CardUpdateTest::archives_data()
 {
     QTest::addColumn<ZipBuilder::Entries>("entries");
+    QTest::addColumn<QString>("destination");
     QTest::addColumn<bool>("damaged");
     QTest::addColumn<int>("errorCode");
+    // What the archive's folder holds afterwards (the chart file of the run
+    // lands in the chart folder too).
+    QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("installed");
 
+    const QString region = "Velamari/Charts/UGC/Region";
     QTest::newRow("into an existing folder")
-        << ZipBuilder::Entries { { "n1.ugc", "1" }, { "n2.ugc", "2" } } << false << 0
+        << ZipBuilder::Entries { { "n1.ugc", "1" }, { "n2.ugc", "2" } } << region << false << 0 << region
         << QStringList { "n1.ugc", "n2.ugc" };
-    QTest::newRow("empty archive") << ZipBuilder::Entries {} << false << 0 << QStringList {};
+    QTest::newRow("empty archive") << ZipBuilder::Entries {} << region << false << 0 << region << QStringList {};
     QTest::newRow("sub-folders") << ZipBuilder::Entries { { "top.ugc", "t" }, { "Harbour/inner.ugc", "i" },
                                                           { "Harbour/Deep/deeper.uk", "d" } }
-                                 << false << 0 << QStringList { "Harbour/Deep/deeper.uk", "Harbour/inner.ugc", "top.ugc" };
-    QTest::newRow("damaged archive") << ZipBuilder::Entries {} << true << int(ErrorPreparingInstallation) << QStringList {};
-    QTest::newRow("zip slip") << ZipBuilder::Entries { { "fine.ugc", "f" }, { "../../../../slipped.ugc", "x" } } << false
-                              << int(ErrorPreparingInstallation) << QStringList {};
+                                 << region << false << 0 << region
+                                 << QStringList { "Harbour/Deep/deeper.uk", "Harbour/inner.ugc", "top.ugc" };
+    // A destination that names the archive itself means the folder that holds it:
+    // unpacked there, never copied onto the card as a zip.
+    QTest::newRow("destination naming the archive")
+        << ZipBuilder::Entries { { "n1.ugc", "1" } } << region + "/region.zip" << false << 0 << region
+        << QStringList { "n1.ugc" };
+    // A whole chart set replaces the chart folder.
+    QTest::newRow("chart set for the chart folder")
+        << ZipBuilder::Entries { { "s1.vl2", "1" }, { "s2.vl2", "2" } } << "Velamari/Charts" << false << 0
+        << "Velamari/Charts" << QStringList { "a.vl2", "s1.vl2", "s2.vl2" };
+    QTest::newRow("damaged archive") << ZipBuilder::Entries {} << region << true << int(ErrorPreparingInstallation)
+                                     << region << QStringList {};
+    QTest::newRow("zip slip") << ZipBuilder::Entries { { "fine.ugc", "f" }, { "../../../../slipped.ugc", "x" } }
+                              << region << false << int(ErrorPreparingInstallation) << region << QStringList {};
+    // It declares 10 bytes: 3 MB of zeros are a bomb, stopped in the download area.
+    QTest::newRow("contents past the declared size")
+        << ZipBuilder::Entries { { "fine.ugc", "f" }, { "bomb.ugc", QByteArray(3000000, '\0') } } << region << false
+        << int(ErrorPreparingInstallation) << region << QStringList {};
 }
 
 void CardUpdateTest::archives()
 {
     QFETCH(ZipBuilder::Entries, entries);
+    QFETCH(QString, destination);
     QFETCH(bool, damaged);
     QFETCH(int, errorCode);
+    QFETCH(QString, folder);
     QFETCH(QStringList, installed);
 
     const QString archive = mDir->filePath("region.zip");
@@ -277,7 +313,7 @@ void CardUpdateTest::archives()
     else
         QVERIFY(ZipBuilder::write(archive, entries));
     serve("a.vl2", "Velamari/Charts/a.vl2", "new a");
-    serve("region.zip", "Velamari/Charts/UGC/Region", readFile(archive), entries.size(), 10);
+    serve("region.zip", destination, readFile(archive), entries.size(), 10);
     publishManifest();
     const QMap<QString, QByteArray> before = tree(card());
     runUpdate(true, true);
@@ -285,17 +321,18 @@ void CardUpdateTest::archives()
     if (errorCode == 0) {
         QCOMPARE(mOutcome.phases.last(), QStringLiteral("completed"));
         QCOMPARE(mOutcome.progress.last(), 100.0f);
-        QStringList found = tree(card("Velamari/Charts/UGC/Region")).keys();
+        QStringList found = tree(card(folder)).keys();
         QCOMPARE(found, installed);
         for (const auto &entry : entries)
-            QCOMPARE(readFile(card("Velamari/Charts/UGC/Region/" + entry.first)), entry.second);
+            QCOMPARE(readFile(card(folder + "/" + entry.first)), entry.second);
+        QCOMPARE(readFile(card("nTag.txt")), QByteArray("CARD-1\n"));
     } else {
         QCOMPARE(mOutcome.phases, (QStringList { "init", "download", "prepare", "error" }));
         QCOMPARE(mOutcome.errorCode, errorCode);
         // The card is as it was, the replaced folder included, and nothing
         // landed anywhere in the test's folder outside the known places.
         QCOMPARE(tree(card()), before);
-        QDirIterator it(mDir->path(), { "slipped.ugc" }, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(mDir->path(), { "slipped.ugc", "bomb.ugc" }, QDir::Files, QDirIterator::Subdirectories);
         QVERIFY(!it.hasNext());
     }
 }
@@ -344,6 +381,27 @@ void CardUpdateTest::realVolume()
     runUpdate(true, false, QString(), mountPoint);
     QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
     QVERIFY(QFileInfo::exists(mountPoint + "/Velamari/Charts/n1.vl2"));
+}
+
+void CardUpdateTest::realVolumeCountsOnlyWhatTheUpdateRemoves()
+{
+    const QString mountPoint = mDir->filePath("volume");
+    TmpfsMount volume(mountPoint, 512 * 1024);
+    if (!volume.isMounted())
+        QSKIP("mounting a tmpfs is not allowed here");
+    mEnvironment->useRealClusterSize();
+    mEnvironment->useRealFreeSpace();
+    QVERIFY(writeFile(mountPoint + "/nTag.txt", "SMALL\n"));
+    QVERIFY(writeFile(mountPoint + "/Velamari/Charts/old.vl2", QByteArray(20000, 'o')));
+    // Community content stays when new charts come: its space is not free.
+    QVERIFY(writeFile(mountPoint + "/Velamari/Charts/UGC/big.ugc", QByteArray(300 * 1024, 'u')));
+    for (const char *name : { "n1.vl2", "n2.vl2", "n3.vl2", "n4.vl2" })
+        serve(name, QStringLiteral("Velamari/Charts/") + name, QByteArray(100 * 1024, 'n'));
+    publishManifest();
+    const QMap<QString, QByteArray> before = tree(mountPoint);
+    runUpdate(true, true, QString(), mountPoint);
+    QCOMPARE(mOutcome.phases, (QStringList { "init", "nospace" }));
+    QCOMPARE(tree(mountPoint), before);
 }
 
 QTEST_GUILESS_MAIN(CardUpdateTest)

@@ -18,7 +18,8 @@ private slots:
     void archiveSizesNeedBothMembers();
     void earlierKeyClaimsTheField();
     void valueWithCommaIsCut();
-    void notANumberIsZero();
+    void numbers_data();
+    void numbers();
     void recordWithoutRequiredMemberIsSkipped_data();
     void recordWithoutRequiredMemberIsSkipped();
     void garbageYieldsNoEntries_data();
@@ -49,8 +50,8 @@ void ManifestTest::compactObjectWithAllMembers()
     QCOMPARE(parsed.list.size(), 1);
     const FileObject *entry = parsed.list.first();
     QCOMPARE(entry->name(), QStringLiteral("set.zip"));
-    QCOMPARE(entry->size(), 1048576);
-    QCOMPARE(entry->unzippedSize(), 3000000u);
+    QCOMPARE(entry->size(), qint64(1048576));
+    QCOMPARE(entry->unzippedSize(), quint64(3000000));
     QCOMPARE(entry->totalFiles(), 12u);
     // "url:" inside the URL text itself is fine: the key is removed, "http://..." kept.
     QCOMPARE(entry->url(), QStringLiteral("http://h/files/set.zip?x=1"));
@@ -67,7 +68,7 @@ void ManifestTest::severalRecords()
           parsed);
     QCOMPARE(parsed.list.size(), 3);
     QCOMPARE(parsed.list.at(0)->name(), QStringLiteral("a.vl2"));
-    QCOMPARE(parsed.list.at(2)->size(), 3);
+    QCOMPARE(parsed.list.at(2)->size(), qint64(3));
     QCOMPARE(parsed.list.at(1)->url(), QStringLiteral("u2"));
 }
 
@@ -133,14 +134,32 @@ void ManifestTest::valueWithCommaIsCut()
     QCOMPARE(parsed.list.first()->name(), QStringLiteral("a"));
 }
 
-void ManifestTest::notANumberIsZero()
+void ManifestTest::numbers_data()
 {
+    QTest::addColumn<QByteArray>("size");
+    QTest::addColumn<QByteArray>("unzippedSize");
+    QTest::addColumn<qint64>("expectedSize"); // -1: not a number of bytes
+    QTest::addColumn<quint64>("expectedUnzipped");
+    QTest::newRow("plain") << QByteArray("5") << QByteArray("7") << qint64(5) << quint64(7);
+    QTest::newRow("above 2^31") << QByteArray("3000000000") << QByteArray("5000000000") << qint64(3000000000LL)
+                                << quint64(5000000000ULL);
+    QTest::newRow("negative") << QByteArray("-5") << QByteArray("1") << qint64(-1) << quint64(1);
+    QTest::newRow("not a number") << QByteArray("\"big\"") << QByteArray("\"x\"") << qint64(-1) << quint64(0);
+}
+
+void ManifestTest::numbers()
+{
+    QFETCH(QByteArray, size);
+    QFETCH(QByteArray, unzippedSize);
     Parsed parsed;
-    parse(R"([{"name":"a","size":"big","unzipped_size":"x","total_files":"y","url":"u","destination_path":"d"}])",
+    parse(R"([{"name":"a.zip","size":)" + size + R"(,"unzipped_size":)" + unzippedSize
+              + R"(,"total_files":2,"url":"http://h/a","destination_path":"Velamari/Charts/UGC/A"}])",
           parsed);
     QCOMPARE(parsed.list.size(), 1);
-    QCOMPARE(parsed.list.first()->size(), 0);
-    QCOMPARE(parsed.list.first()->totalFiles(), 0u);
+    QTEST(parsed.list.first()->size(), "expectedSize");
+    QTEST(parsed.list.first()->unzippedSize(), "expectedUnzipped");
+    // A size that cannot be read cannot be checked: the manifest is refused.
+    QCOMPARE(unsafeManifestEntryReason(*parsed.list.first()).isEmpty(), parsed.list.first()->size() >= 0);
 }
 
 void ManifestTest::recordWithoutRequiredMemberIsSkipped_data()
@@ -182,29 +201,39 @@ void ManifestTest::unsafeEntries_data()
 {
     QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("url");
     QTest::addColumn<bool>("safe");
-    QTest::newRow("chart file") << "Velamari/Charts/a.vl2" << "a.vl2" << true;
-    QTest::newRow("archive into UGC") << "Velamari/Charts/UGC/Region" << "r.zip" << true;
-    QTest::newRow("archive into the UGC folder itself") << "Velamari/Charts/UGC" << "r.zip" << true;
-    QTest::newRow("file in the root") << "contents.txt" << "contents.txt" << true;
-    QTest::newRow("entry without a name") << "Velamari/Charts/a.vl2" << "" << true;
-    QTest::newRow("absolute") << "/etc/passwd" << "passwd" << false;
-    QTest::newRow("climbing") << "Velamari/../../a.vl2" << "a.vl2" << false;
-    QTest::newRow("name with a folder") << "Velamari/Charts" << "../a.vl2" << false;
-    QTest::newRow("name that is a folder") << "Velamari/Charts" << "." << false;
-    QTest::newRow("archive over the card root") << "" << "all.zip" << false;
-    QTest::newRow("archive over the chart folder") << "Velamari/Charts/" << "c.zip" << false;
-    QTest::newRow("archive over Velamari") << "./Velamari" << "v.ZIP" << false;
-    QTest::newRow("archive over the chart folder as FAT sees it") << "Velamari. /Charts.." << "c.zip" << false;
-    QTest::newRow("dots in names are fine") << "Velamari/Charts/a..b.vl2" << "a..b.vl2" << true;
+    const QString web = "http://h/f";
+    QTest::newRow("chart file") << "Velamari/Charts/a.vl2" << "a.vl2" << web << true;
+    QTest::newRow("secure address") << "Velamari/Charts/a.vl2" << "a.vl2" << "https://h/f" << true;
+    QTest::newRow("archive into UGC") << "Velamari/Charts/UGC/Region" << "r.zip" << web << true;
+    QTest::newRow("archive into the UGC folder itself") << "Velamari/Charts/UGC" << "r.zip" << web << true;
+    QTest::newRow("archive into the chart folder") << "Velamari/Charts/" << "c.zip" << web << true;
+    QTest::newRow("archive naming itself in its folder") << "Velamari/Charts/c.zip" << "c.zip" << web << true;
+    QTest::newRow("file in the root") << "contents.txt" << "contents.txt" << web << true;
+    QTest::newRow("entry without a name") << "Velamari/Charts/a.vl2" << "" << web << true;
+    QTest::newRow("local file") << "Velamari/Charts/a.vl2" << "a.vl2" << "file:///etc/shadow" << false;
+    QTest::newRow("other scheme") << "Velamari/Charts/a.vl2" << "a.vl2" << "ftp://h/a.vl2" << false;
+    QTest::newRow("no address") << "Velamari/Charts/a.vl2" << "a.vl2" << "" << false;
+    QTest::newRow("absolute") << "/etc/passwd" << "passwd" << web << false;
+    QTest::newRow("climbing") << "Velamari/../../a.vl2" << "a.vl2" << web << false;
+    QTest::newRow("name with a folder") << "Velamari/Charts" << "../a.vl2" << web << false;
+    QTest::newRow("name that is a folder") << "Velamari/Charts" << "." << web << false;
+    QTest::newRow("archive over the card root") << "" << "all.zip" << web << false;
+    QTest::newRow("archive over Velamari") << "./Velamari" << "v.ZIP" << web << false;
+    QTest::newRow("archive over Velamari as FAT sees it") << "Velamari. " << "v.zip" << web << false;
+    QTest::newRow("archive naming itself in Velamari") << "Velamari/v.zip" << "v.zip" << web << false;
+    QTest::newRow("archive over the user's photos") << "DCIM" << "d.zip" << web << false;
+    QTest::newRow("dots in names are fine") << "Velamari/Charts/a..b.vl2" << "a..b.vl2" << web << true;
 }
 
 void ManifestTest::unsafeEntries()
 {
     QFETCH(QString, destination);
     QFETCH(QString, name);
+    QFETCH(QString, url);
     QFETCH(bool, safe);
-    const FileObject entry(destination, QStringLiteral("1"), QStringLiteral("u"), name, QString());
+    const FileObject entry(destination, QStringLiteral("1"), url, name, QString());
     QCOMPARE(unsafeManifestEntryReason(entry).isEmpty(), safe);
 }
 

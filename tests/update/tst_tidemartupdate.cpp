@@ -2,6 +2,8 @@
 #include "testsupport.h"
 #include "tmpfsmount.h"
 
+#include <QProcess>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +26,7 @@ private slots:
     void fullCardIsNotEnoughSpace();
     void badCommandLines_data();
     void badCommandLines();
+    void secondRunOnTheSameAreaIsRefusedAtOnce();
 
 private:
     QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
@@ -39,6 +42,9 @@ private:
 
     LocalHttpServer mServer;
     QTemporaryDir *mDir = nullptr;
+    // A download that waits for the test, and the news that it began.
+    QSemaphore mDownloadBegan;
+    QSemaphore mDownloadMayEnd;
     QString mProgram;
 };
 
@@ -62,6 +68,8 @@ void TidemartUpdateTest::init()
 
 void TidemartUpdateTest::cleanup()
 {
+    mDownloadMayEnd.release(100); // no answer of the server stays blocked
+    mServer.server().clearRoutes();
     delete mDir;
 }
 
@@ -72,6 +80,10 @@ TestSupport::ChildResult TidemartUpdateTest::update(const QStringList &arguments
 
 void TidemartUpdateTest::updatesTheCardAndPrintsThePhases()
 {
+    // The store client's download area and log are not its own.
+    const QString storeClientDownload = QDir::home().filePath(".cache/VelamarisBKTemp/Download/part.vl2");
+    QVERIFY(writeFile(storeClientDownload, "the store client's"));
+    QVERIFY(writeFile(mDir->filePath("bin/log"), "the store client's log\n"));
     const QByteArray chart(300000, 'c');
     mServer.server().addRoute(HttpRoute::bytes("/files/a.vl2", chart));
     mServer.server().addRoute(
@@ -88,10 +100,13 @@ void TidemartUpdateTest::updatesTheCardAndPrintsThePhases()
     QCOMPARE(phases, (QStringList { "init", "download", "install", "ugc", "completed" }));
     QVERIFY(lines.contains("progress 100"));
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), chart);
-    QVERIFY(!QFileInfo::exists(QDir::temp().filePath("VelamarisBKTemp/Download")));
-    // Its log is the program's log, beside the program.
-    const QStringList log = TestSupport::readLines(mDir->filePath("bin/log"));
+    // Its own download area, emptied at the end; the store client's stays.
+    QVERIFY(!QFileInfo::exists(QDir::home().filePath(".cache/tidemart-update/Download")));
+    QCOMPARE(readFile(storeClientDownload), QByteArray("the store client's"));
+    // Its own log beside the program.
+    const QStringList log = TestSupport::readLines(mDir->filePath("bin/tidemart-update.log"));
     QVERIFY(log.contains("-- Starting Newtide Data Process"));
+    QCOMPARE(readFile(mDir->filePath("bin/log")), QByteArray("the store client's log\n"));
 }
 
 void TidemartUpdateTest::inlineManifestFromAFile()
@@ -151,6 +166,37 @@ void TidemartUpdateTest::badCommandLines()
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.standardError.startsWith("tidemart-update: "));
     QVERIFY(result.standardOutput.isEmpty());
+}
+
+void TidemartUpdateTest::secondRunOnTheSameAreaIsRefusedAtOnce()
+{
+    const QByteArray chart(1000, 'c');
+    mDownloadMayEnd.tryAcquire(mDownloadMayEnd.available());
+    mServer.server().addRoute(HttpRoute::exact("/files/a.vl2", [this, chart](const HttpRequest &) {
+        mDownloadBegan.release();
+        mDownloadMayEnd.acquire();
+        return HttpResponse::bytes(chart);
+    }));
+    mServer.server().addRoute(
+        HttpRoute::bytes("/manifest.json", manifest("a.vl2", "Velamari/Charts/a.vl2", chart.size()), "application/json"));
+    QVERIFY(writeFile(mDir->filePath("other/nTag.txt"), "OTHER\n"));
+    QVERIFY(writeFile(mDir->filePath("other/Velamari/Charts/a.vl2"), "old a"));
+    const QStringList arguments { "--manifest-url", mServer.url("/manifest.json").toString() };
+
+    QProcess first;
+    first.start(mProgram, arguments + QStringList { "--card", card() });
+    QVERIFY(mDownloadBegan.tryAcquire(1, 60000));
+    // The first run holds the area while it downloads.
+    const auto second = update(arguments + QStringList { "--card", mDir->filePath("other") });
+    QCOMPARE(second.exitCode, 1);
+    const QByteArray area = QDir::home().filePath(".cache/tidemart-update").toUtf8();
+    QCOMPARE(second.standardOutput, "init\nerror 914 ErrorDownloadAreaBusy; " + area + "\n");
+    QCOMPARE(readFile(mDir->filePath("other/Velamari/Charts/a.vl2")), QByteArray("old a"));
+
+    mDownloadMayEnd.release();
+    QVERIFY(first.waitForFinished(60000));
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), chart);
 }
 
 QTEST_GUILESS_MAIN(TidemartUpdateTest)

@@ -1,4 +1,4 @@
-#include "storeclientlock.h"
+#include "filelock.h"
 
 #include <QDebug>
 #include <QFile>
@@ -14,7 +14,7 @@
 namespace {
 int openLockFile(const QString &path)
 {
-    return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
 struct flock wholeFileWriteLock()
@@ -29,7 +29,7 @@ struct flock wholeFileWriteLock()
 }
 } // namespace
 
-bool StoreClientLock::acquire()
+bool FileLock::acquire()
 {
     if (isAcquired())
         return true;
@@ -47,7 +47,7 @@ bool StoreClientLock::acquire()
     return true;
 }
 
-void StoreClientLock::release()
+void FileLock::release()
 {
     if (!isAcquired())
         return;
@@ -55,7 +55,7 @@ void StoreClientLock::release()
     mHandle = -1;
 }
 
-bool StoreClientLock::isHeld(const QString &path)
+bool FileLock::isHeld(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
