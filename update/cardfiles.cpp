@@ -4,6 +4,7 @@
 #include "cardspace.h"
 #include "chip.h"
 #include "fileobject.h"
+#include "sonarfolders.h"
 
 #include <QDebug>
 #include <QDirIterator>
@@ -92,7 +93,8 @@ bool removeDirectoryTree(const QDir &directory)
 
 void clearDownloadArea(const QDir &downloadDir)
 {
-    const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
+    // Cleaned: "Download/../ugd" leads nowhere once (or while) Download is missing.
+    const QDir ugdDir(SonarFolders::workFolder(downloadDir.absolutePath()));
     QDir().mkpath(ugdDir.absolutePath());
     removeDirectoryTree(downloadDir);
     removeDirectoryTree(ugdDir);
