@@ -4,28 +4,45 @@
 #include <QDomDocument>
 #include <QDomElement>
 
+UploadVerdict judgeUploadAnswer(const QDomDocument &document)
+{
+    UploadVerdict verdict;
+    verdict.reason = QStringLiteral("unknown server error");
+    const QDomElement status = document.documentElement().firstChildElement(QStringLiteral("Status"));
+    if (status.isNull())
+        return verdict;
+    if (status.text() == QLatin1String("Success")) {
+        verdict.accepted = true;
+    } else if (status.text() == QLatin1String("Error")) {
+        const QString message = status.nextSiblingElement(QStringLiteral("Message")).text();
+        if (message.contains(QLatin1String("duplicate key")))
+            verdict.accepted = true;
+        else
+            verdict.reason = message;
+    }
+    return verdict;
+}
+
+QDomDocument uploadAnswerDocument(int httpStatus, const QByteArray &body)
+{
+    QDomDocument document(QStringLiteral("WebInputInterface"));
+    if (httpStatus == 200 && !document.setContent(body))
+        document = QDomDocument(QStringLiteral("WebInputInterface"));
+    return document;
+}
+
+UploadVerdict readUploadAnswer(int httpStatus, const QByteArray &body)
+{
+    return judgeUploadAnswer(uploadAnswerDocument(httpStatus, body));
+}
+
 bool readServerResponse(const QDomDocument &document, const QString &historyPath, const QString &trackPath,
                         const UploadRecorder &recordUploadedTrack)
 {
-    QString reason = QStringLiteral("unknown server error");
-    bool accepted = false;
-    const QDomElement status = document.documentElement().firstChildElement(QStringLiteral("Status"));
-    if (!status.isNull()) {
-        if (status.text() == QLatin1String("Success")) {
-            accepted = true;
-        } else if (status.text() == QLatin1String("Error")) {
-            const QString message = status.nextSiblingElement(QStringLiteral("Message")).text();
-            if (message.contains(QLatin1String("duplicate key")))
-                accepted = true;
-            else
-                reason = message;
-        }
-    }
-    if (accepted) {
-        if (recordUploadedTrack)
-            recordUploadedTrack(historyPath, trackPath);
-    } else {
-        qDebug() << "***** Server error (" << reason << ") uploading: " << trackPath;
-    }
-    return accepted;
+    const UploadVerdict verdict = judgeUploadAnswer(document);
+    if (!verdict.accepted)
+        qDebug() << "***** Server error (" << verdict.reason << ") uploading: " << trackPath;
+    else if (recordUploadedTrack)
+        recordUploadedTrack(historyPath, trackPath);
+    return verdict.accepted;
 }
