@@ -13,6 +13,7 @@
 #include "manifest.h"
 #include "manifestreader.h"
 #include "runlog.h"
+#include "trackcollector.h"
 #include "updateplan.h"
 #include "veldownloadmanager.h"
 
@@ -48,6 +49,21 @@ void DownloadManagerTest::setManifestText(const QString &text)
 void DownloadManagerTest::setManifestRetryPause(int milliseconds)
 {
     mManifestRetryPause = milliseconds;
+}
+
+void DownloadManagerTest::setToolDir(const QDir &directory)
+{
+    mToolDir = directory;
+}
+
+void DownloadManagerTest::setTrackServices(const TrackServices &services)
+{
+    mTrackServices = services;
+}
+
+void DownloadManagerTest::setSonarTimings(const SonarTimings &timings)
+{
+    mSonarTimings = timings;
 }
 
 void DownloadManagerTest::run()
@@ -212,18 +228,6 @@ quint64 DownloadManagerTest::freeSpaceOfCard(const Chip *chip) const
     if (!chip || !chip->rootDir())
         return 0;
     return freeBytesOfCard(chip->rootDir()->absolutePath());
-}
-
-// Sonar logs are not collected by this build; the step keeps its place in
-// the run, between the space rule and the download.
-int DownloadManagerTest::prepareSonarTracks()
-{
-    return 0;
-}
-
-bool DownloadManagerTest::uploadSonarTracks()
-{
-    return true;
 }
 
 // Sonar upload, download, preparation and installation, each only when
@@ -396,30 +400,4 @@ void DownloadManagerTest::calculateProgressBarParameter(qint64 totalBytes, int t
     qDebug() << "TotalMBytesToProcess " << weights.megabytes;
     qDebug() << "TotalFilesToConvert " << weights.tracks;
     qDebug() << "TotalFileToProcess " << weights.files;
-}
-
-void DownloadManagerTest::uploadProgress(qint64 bytesSent, qint64 bytesTotal)
-{
-    qDebug() << "Upload in progress.. " << QStringLiteral("%1/%2").arg(bytesSent).arg(bytesTotal);
-}
-
-void DownloadManagerTest::uploadFinished(QNetworkReply *reply)
-{
-    if (reply)
-        reply->deleteLater();
-}
-
-void DownloadManagerTest::uploadError(QNetworkReply::NetworkError code)
-{
-    qDebug() << "***** Upload Error: " << int(code);
-}
-
-void DownloadManagerTest::utcFinished(QNetworkReply *reply)
-{
-    if (reply)
-        reply->deleteLater();
-}
-
-void DownloadManagerTest::utcError(QNetworkReply::NetworkError)
-{
 }
