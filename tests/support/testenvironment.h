@@ -30,10 +30,14 @@ public:
     // Every volume reports this allocation unit (0: unknown).
     void setClusterSize(quint32 bytes);
     void useRealClusterSize();
+    // Where the product finds its helper programs (the track tools); the
+    // test program's own folder unless set.
+    void setProgramDir(const QString &folder);
 
     QString updateIniPath() const override;
     QString autoUpdaterPath() const override;
     QDir applicationDir() const override;
+    QDir programDir() const override;
     QDir installerTempDir() const override;
     QDir downloadDir() const override;
     QStringList removableVolumes() const override;
@@ -52,4 +56,5 @@ private:
     QMap<QString, quint64> mFreeBytesBelow;
     Figure mClusterSize = Figure::Real;
     quint32 mClusterBytes = 0;
+    QString mProgramDir;
 };
