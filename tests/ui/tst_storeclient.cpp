@@ -1,5 +1,6 @@
 #include "generatedbody.h"
 #include "mainwindow.h"
+#include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
 #include "velamarisclientbridge.h"
