@@ -1,6 +1,7 @@
 #include "serverresponse.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
+#include "trackformats.h"
 #include "trackkey.h"
 #include "uploadhistory.h"
 #include "utcoffset.h"
@@ -21,6 +22,7 @@ class UploadHistoryTest : public QObject
 private slots:
     void init();
 
+    void searchOrderAndPatterns();
     void trackKeys_data();
     void trackKeys();
     void datSizeCountsCompanionFilesOnly();
@@ -58,6 +60,25 @@ QStringList UploadHistoryTest::keysIn(const QString &historyFile) const
     for (QDomElement e = document.documentElement().firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
         keys << e.tagName();
     return keys;
+}
+
+// Depth first, names compared without case, folders and files mixed; the
+// patterns from the formats file, by their last three characters.
+void UploadHistoryTest::searchOrderAndPatterns()
+{
+    QVERIFY(writeFile(path("card/b.slg"), "b"));
+    QVERIFY(writeFile(path("card/A/c.slg"), "c"));
+    QVERIFY(writeFile(path("card/C.SLG"), "C"));
+    QVERIFY(writeFile(path("card/A/notes.txt"), "n"));
+    QVERIFY(writeFile(path("app/acceptedTrackFormats.xml"),
+                      "<Accepted_Track_Formats><accepted_trackFormat>SLG</accepted_trackFormat>"
+                      "<accepted_trackFormat>.sl2</accepted_trackFormat><accepted_trackFormat>x</accepted_trackFormat>"
+                      "<accepted_trackFormat>slg</accepted_trackFormat></Accepted_Track_Formats>"));
+    QStringList patterns;
+    readAcceptedTrackFormats(path("app/acceptedTrackFormats.xml"), patterns);
+    QCOMPARE(patterns, (QStringList { "*.slg", "*.sl2" }));
+    QCOMPARE(findTrackFiles(path("card"), patterns),
+             (QStringList { path("card/A/c.slg"), path("card/b.slg"), path("card/C.SLG") }));
 }
 
 void UploadHistoryTest::trackKeys_data()
