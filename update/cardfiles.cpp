@@ -4,6 +4,7 @@
 #include "cardspace.h"
 #include "chip.h"
 #include "fileobject.h"
+#include "partialdownloads.h"
 #include "sonarfolders.h"
 
 #include <QDebug>
@@ -96,7 +97,7 @@ void clearDownloadArea(const QDir &downloadDir)
     // Cleaned: "Download/../ugd" leads nowhere once (or while) Download is missing.
     const QDir ugdDir(SonarFolders::workFolder(downloadDir.absolutePath()));
     QDir().mkpath(ugdDir.absolutePath());
-    removeDirectoryTree(downloadDir);
+    removeAllButPartialDownloads(downloadDir);
     removeDirectoryTree(ugdDir);
 }
 

@@ -12,6 +12,7 @@
 #include "installation.h"
 #include "manifest.h"
 #include "manifestreader.h"
+#include "partialdownloads.h"
 #include "runlog.h"
 #include "trackcollector.h"
 #include "updateplan.h"
@@ -20,6 +21,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QSet>
 
 DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options,
                                          QObject *parent)
@@ -316,8 +318,14 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
         QDir().mkpath(QFileInfo(localPath).absolutePath());
         auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, observer);
         action->setExpectedSize(entry->size());
+        action->setExpectedMd5(checkableMd5(*entry));
         actions.append(action);
     }
+    // Partial files of an earlier run that this one does not take up.
+    QSet<QString> partials;
+    for (const FileDownloadAction *action : qAsConst(actions))
+        partials.insert(action->temporaryPath());
+    removePartialDownloadsExcept(QDir(mOptions.downloadDirPath), partials);
     for (FileDownloadAction *action : qAsConst(actions)) {
         action->moveToThread(mManager->thread());
         emit enqueueUrl(action);
@@ -326,7 +334,7 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
 
     bool ok = true;
     for (FileDownloadAction *action : qAsConst(actions)) {
-        if (action->httpStatus().toInt() != 200 || action->getActionError() != 0) {
+        if (!action->statusAccepted() || action->getActionError() != 0) {
             errorCode = action->getActionError();
             errorMessage = action->url().toString();
             ok = false;

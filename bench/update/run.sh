@@ -21,6 +21,9 @@
 # machine was not quiet. Goal: at most 1.15x the tool chain's time, with a
 # peak memory that does not grow with the size.
 #
+# The same update on a network that cuts every file once is measured by
+# resume.sh in this folder (bytes fetched against the size of the set).
+#
 # Needs a build (BUILD_DIR, default build/) and about twice the largest size
 # free in TMPDIR (default /tmp), which holds a staging folder and a card at a
 # time. The log of the last tidemart-update run is kept only with KEEP=1.
