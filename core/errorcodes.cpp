@@ -52,6 +52,8 @@ QString errorCodeName(int code)
         { ErrorDownloadAreaBusy, QStringLiteral("ErrorDownloadAreaBusy") },
         { ErrorDownloadAreaUnsafe, QStringLiteral("ErrorDownloadAreaUnsafe") },
         { ErrorPathOutsideCard, QStringLiteral("ErrorPathOutsideCard") },
+        { ErrorCardReadBackMismatch, QStringLiteral("ErrorCardReadBackMismatch") },
+        { ErrorFileTooLargeForCard, QStringLiteral("ErrorFileTooLargeForCard") },
     };
     return names.value(code, QStringLiteral("Error unknown"));
 }
