@@ -36,7 +36,7 @@ bool CardReadBack::sameContent(const QString &source, const QString &target)
         return false;
     if (written.size() != kept.size())
         return false;
-    const qint64 chunk = 1024 * 1024;
+    const qint64 chunk = 4 * 1024 * 1024;
     QByteArray a(int(chunk), Qt::Uninitialized);
     QByteArray b(int(chunk), Qt::Uninitialized);
     for (;;) {

@@ -12,6 +12,7 @@
 #include "installation.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 
 // Unpacking (what the download left), the checks with the sizes that
 // arrived, the removal, the copies and the read-back: nothing on the card
@@ -68,8 +69,10 @@ void DownloadManagerTest::installDownloaded(const QList<FileObject *> &installLi
 bool DownloadManagerTest::readBack(Installation &installation, Outcome &outcome)
 {
     CardReadBack check;
+    QElapsedTimer clock;
+    clock.start();
     if (check.verify(installation.copiedFiles())) {
-        qDebug() << "- Read back from the card:" << check.bytesCompared() << "bytes";
+        qDebug() << "- Read back from the card:" << check.bytesCompared() << "bytes in" << clock.elapsed() << "ms";
         return true;
     }
     outcome.success = false;

@@ -34,7 +34,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Folder for the generated archives (default: temporary)."),
                                      QStringLiteral("folder"));
-    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir });
+    const QCommandLineOption rate(QStringLiteral("rate-mb"),
+                                  QStringLiteral("Serve the chart files at no more than this many MB (10^6 bytes) per second."),
+                                  QStringLiteral("mb"), QStringLiteral("0"));
+    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir, rate });
     parser.process(app);
 
     StoreSimulator::Options options;
@@ -43,6 +46,7 @@ int main(int argc, char *argv[])
     options.versionText = parser.value(versionText);
     options.bigSetMib = parser.value(bigSet).toInt();
     options.dataDir = parser.value(dataDir);
+    options.filesBytesPerSecond = qint64(parser.value(rate).toDouble() * 1e6);
 
     HttpServer server;
     if (!server.listen(quint16(parser.value(port).toUInt()))) {

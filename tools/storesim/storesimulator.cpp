@@ -223,7 +223,7 @@ void StoreSimulator::addRoutes()
         const QByteArray body = manifest(id);
         return body.isEmpty() ? HttpResponse::notFound() : HttpResponse::bytes(body, "application/json");
     }));
-    mServer->addRoute(HttpRoute::prefix(QStringLiteral("/files/"), [this](const HttpRequest &request) {
+    HttpRoute files = HttpRoute::prefix(QStringLiteral("/files/"), [this](const HttpRequest &request) {
         const QStringList parts = request.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (parts.size() != 3)
             return HttpResponse::notFound();
@@ -239,7 +239,10 @@ void StoreSimulator::addRoutes()
             }
         }
         return HttpResponse::notFound();
-    }));
+    });
+    if (mOptions.filesBytesPerSecond > 0)
+        files.setFaults(HttpFaults::rateLimit(mOptions.filesBytesPerSecond));
+    mServer->addRoute(files);
 
     const qint64 installerSize = 2 * MiB + 517;
     mServer->addRoute(HttpRoute::generated(QStringLiteral("/downloads/TidemartSetup.exe"), installerSize));

@@ -28,6 +28,8 @@ public:
         // Adds a chart set of this many MiB (several plain files and one
         // archive of many files) for benchmarks; 0 for none.
         int bigSetMib = 0;
+        // The chart files reach the client at no more than this (0: as fast as it goes).
+        qint64 filesBytesPerSecond = 0;
         // Folder for the generated archives; a temporary one when empty.
         QString dataDir;
         QString paymentDomain = QStringLiteral("paypal.example");
