@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <cstring>
+#include <future>
 
 bool CardReadBack::verify(const QList<Installation::CopiedFile> &files)
 {
@@ -37,23 +38,44 @@ bool CardReadBack::sameContent(const QString &source, const QString &target)
     if (written.size() != kept.size())
         return false;
     const qint64 chunk = 4 * 1024 * 1024;
-    QByteArray a(int(chunk), Qt::Uninitialized);
-    QByteArray b(int(chunk), Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = written.read(a.data(), chunk);
-        if (got < 0)
-            return false;
+    // The card is the slow side: its next piece is read on a thread of its
+    // own while this one reads the source and compares.
+    auto readCard = [&kept, chunk] {
+        QByteArray piece(int(chunk), Qt::Uninitialized);
         qint64 have = 0;
-        while (have < got) {
-            const qint64 more = kept.read(b.data() + have, got - have);
-            if (more <= 0)
-                return false;
+        while (have < chunk) {
+            const qint64 more = kept.read(piece.data() + have, chunk - have);
+            if (more < 0)
+                return QByteArray();
+            if (more == 0)
+                break;
             have += more;
         }
-        if (got == 0)
-            return kept.read(b.data(), 1) == 0;
-        if (std::memcmp(a.constData(), b.constData(), size_t(got)) != 0)
-            return false;
-        mBytesCompared += got;
+        piece.truncate(int(have));
+        return piece;
+    };
+    QByteArray mine(int(chunk), Qt::Uninitialized);
+    std::future<QByteArray> next = std::async(std::launch::async, readCard);
+    for (;;) {
+        const QByteArray theirs = next.get();
+        const bool more = theirs.size() == chunk;
+        if (more)
+            next = std::async(std::launch::async, readCard);
+        qint64 got = 0;
+        while (got < theirs.size()) {
+            const qint64 step = written.read(mine.data() + got, theirs.size() - got);
+            if (step <= 0)
+                break;
+            got += step;
+        }
+        const bool same = got == theirs.size() && std::memcmp(mine.constData(), theirs.constData(), size_t(got)) == 0;
+        if (same)
+            mBytesCompared += got;
+        if (!same || !more) {
+            if (more)
+                next.wait();
+            // Equal sizes and equal pieces up to the card's end: the source ends there too.
+            return same && written.atEnd();
+        }
     }
 }
