@@ -9,6 +9,7 @@
 #include "environment.h"
 #include "logging.h"
 #include "manifest.h"
+#include "partialdownloads.h"
 #include "serverhosts.h"
 #include "errorcodes.h"
 #include "veldownloadmanager.h"
@@ -139,12 +140,13 @@ int main(int argc, char *argv[])
     process.start();
     app.exec();
     process.wait();
-    // The downloaded copy is no use once the card has it (or the run failed);
-    // a chart set can be gigabytes, so it does not wait for the next run.
+    // The downloaded copy is no use once the card has it; a chart set can be
+    // gigabytes, so it does not wait for the next run. Only the partial
+    // files of transfers that broke off stay, for the next run to finish.
     // Another run that holds the area keeps its files.
     DownloadArea area(downloadDir);
     if (area.claim() == DownloadArea::Claim::Taken)
-        removeDirectoryTree(QDir(downloadDir));
+        removeAllButPartialDownloads(QDir(downloadDir));
     qInstallMessageHandler(nullptr);
     closeLogFile();
     return status;

@@ -37,6 +37,8 @@ enum ClientErrorCode : ParseError {
     ErrorDownloadAreaUnsafe = 915,
     // A place to write or delete leads outside the card (a link on the card).
     ErrorPathOutsideCard = 916,
+    // A downloaded file does not match the md5 its manifest entry gives.
+    ErrorChecksumMismatch = 917,
     // Read back from the card after the copies, a file differs from what
     // was written: the card did not keep what was written.
     ErrorCardReadBackMismatch = 918,

@@ -13,6 +13,7 @@
 #include "installation.h"
 #include "manifest.h"
 #include "manifestreader.h"
+#include "partialdownloads.h"
 #include "runlog.h"
 #include "updateplan.h"
 #include "veldownloadmanager.h"
@@ -20,6 +21,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QSet>
 
 #include <memory>
 
@@ -210,13 +212,19 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
         QDir().mkpath(QFileInfo(localPath).absolutePath());
         auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, observer);
         action->setExpectedSize(entry->size());
+        action->setExpectedMd5(checkableMd5(*entry));
         if (fileArrived)
             connect(action, &VelDownloadAction::finished, action, [fileArrived, localPath](VelDownloadAction *done) {
-                if (done->getActionError() == 0 && done->httpStatus().toInt() == 200)
+                if (done->getActionError() == 0 && done->statusAccepted())
                     fileArrived(localPath);
             }, Qt::DirectConnection);
         actions.append(action);
     }
+    // Partial files of an earlier run that this one does not take up.
+    QSet<QString> partials;
+    for (const FileDownloadAction *action : qAsConst(actions))
+        partials.insert(action->temporaryPath());
+    removePartialDownloadsExcept(QDir(mOptions.downloadDirPath), partials);
     for (FileDownloadAction *action : qAsConst(actions)) {
         action->moveToThread(mManager->thread());
         emit enqueueUrl(action);
@@ -225,7 +233,7 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
 
     bool ok = true;
     for (FileDownloadAction *action : qAsConst(actions)) {
-        if (action->httpStatus().toInt() != 200 || action->getActionError() != 0) {
+        if (!action->statusAccepted() || action->getActionError() != 0) {
             errorCode = action->getActionError();
             errorMessage = action->url().toString();
             ok = false;
