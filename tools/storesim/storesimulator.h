@@ -43,6 +43,7 @@ public:
         qint64 unzippedSize = 0;
         int totalFiles = 0;
         QString localPath;     // archives: the zip on disk
+        QString md5;           // empty: the manifest gives none
     };
 
     struct ChartSet
@@ -76,6 +77,8 @@ private:
     QByteArray catalogue() const;
 
     HttpServer *mServer;
+    static QString md5Of(const ChartFile &file);
+
     Options mOptions;
     std::unique_ptr<QTemporaryDir> mTemporaryData;
     QString mDataDir;
