@@ -25,6 +25,9 @@
 # the network is then the slow side, and the product, which unpacks while it
 # downloads, aims at 0.8x of the tool chain, which unpacks after.
 #
+# The same update on a network that cuts every file once is measured by
+# resume.sh in this folder (bytes fetched against the size of the set).
+#
 # Needs a build (BUILD_DIR, default build/) and about twice the largest size
 # free in TMPDIR (default /tmp), which holds a staging folder and a card at a
 # time. The log of the last tidemart-update run is kept only with KEEP=1.

@@ -89,6 +89,57 @@ struct ServedFile
     qint64 expectedSize = 0;
 };
 
+// A reply that reports a network error and only finishes a little later,
+// as Qt's do: whoever aborts it in between makes it report a second error.
+class ErrorThenFinishReply : public QNetworkReply
+{
+public:
+    ErrorThenFinishReply(const QNetworkRequest &request, int *aborts)
+        : mAborts(aborts)
+    {
+        setRequest(request);
+        setUrl(request.url());
+        setOperation(QNetworkAccessManager::GetOperation);
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        QMetaObject::invokeMethod(this, [this] {
+            setError(RemoteHostClosedError, QStringLiteral("cut"));
+            emit errorOccurred(RemoteHostClosedError);
+            // Queued behind whatever the error's handlers queued.
+            QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+        }, Qt::QueuedConnection);
+    }
+    void abort() override
+    {
+        ++*mAborts;
+        finish();
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+private:
+    void finish()
+    {
+        if (isFinished())
+            return;
+        setFinished(true);
+        emit finished();
+    }
+    int *mAborts;
+};
+
+class ErrorThenFinishManager : public QNetworkAccessManager
+{
+public:
+    int aborts = 0;
+
+protected:
+    QNetworkReply *createRequest(Operation, const QNetworkRequest &request, QIODevice *) override
+    {
+        return new ErrorThenFinishReply(request, &aborts);
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(HttpFaults)
@@ -119,6 +170,7 @@ private slots:
     void inactivityDecidesTimeout_data();
     void inactivityDecidesTimeout();
     void lateFinishedOfRetiredReplyIsIgnored();
+    void replyThatReportedItsErrorIsNotAborted();
     void progressDeltas_data();
     void progressDeltas();
     void progressDeltasAddUpAcrossAttempts();
@@ -568,6 +620,19 @@ void TestDownloadManager::lateFinishedOfRetiredReplyIsIgnored()
     QCOMPARE(batchLines(), QStringList({ errorLine(url), retryLine(3, url), completedLine(url), kAllDone }));
     QCOMPARE(mLog->count(QStringLiteral("GREAT PROBLEM WITH THE ACTION!!")), 0);
     QTRY_VERIFY_WITH_TIMEOUT(http().requests("/file.bin").value(0).clientClosed, kWait);
+}
+
+void TestDownloadManager::replyThatReportedItsErrorIsNotAborted()
+{
+    ErrorThenFinishManager network;
+    mManager = std::make_unique<VelDownloadManager>(&network);
+    auto worker = startFileBatch({ { "/file.bin", "file.bin", 0 } });
+    QTRY_VERIFY_WITH_TIMEOUT(worker->hasReturned(), kWait);
+
+    QCOMPARE(worker->actions().at(0)->getActionError(), int(QNetworkReply::RemoteHostClosedError));
+    QCOMPARE(mLog->count(kNoMoreRetries), 1);
+    QCOMPARE(network.aborts, 0);
+    mManager.reset();
 }
 
 void TestDownloadManager::progressDeltas_data()
