@@ -62,7 +62,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption retryPause(QStringLiteral("manifest-retry-pause"),
                                         QStringLiteral("Milliseconds between two attempts to fetch the manifest."),
                                         QStringLiteral("ms"), QStringLiteral("20000"));
-    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause });
+    const QCommandLineOption noReadBack(QStringLiteral("no-read-back"),
+                                        QStringLiteral("Do not read the copied files back from the card."));
+    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, noReadBack });
     parser.process(app);
 
     if (!parser.isSet(card) || parser.isSet(manifestUrl) == parser.isSet(manifestFile)) {
@@ -106,6 +108,7 @@ int main(int argc, char *argv[])
     options.cardRootPath = cardRoot;
     options.newtideEnabled = !parser.isSet(noNewtide);
     options.communityEnabled = !parser.isSet(noCommunity);
+    options.readBack = !parser.isSet(noReadBack);
     DownloadManagerTest process(&manager, options);
     process.setApplicationDir(environment->applicationDir());
     process.setManifestRetryPause(parser.value(retryPause).toInt());
