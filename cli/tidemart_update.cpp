@@ -62,12 +62,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption retryPause(QStringLiteral("manifest-retry-pause"),
                                         QStringLiteral("Milliseconds between two attempts to fetch the manifest."),
                                         QStringLiteral("ms"), QStringLiteral("20000"));
+    const QCommandLineOption noReadBack(QStringLiteral("no-read-back"),
+                                        QStringLiteral("Do not read the copied files back from the card."));
     const QCommandLineOption sonar(QStringLiteral("sonar"),
                                    QStringLiteral("Collect the card's sonar logs; with --user-id, convert and "
                                                   "upload them. Without a manifest, the charts are left alone."));
     const QCommandLineOption userId(QStringLiteral("user-id"), QStringLiteral("The store user the tracks belong to."),
                                     QStringLiteral("id"));
-    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, sonar, userId });
+    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, noReadBack, sonar, userId });
     parser.process(app);
 
     const bool hasManifest = parser.isSet(manifestUrl) || parser.isSet(manifestFile);
@@ -114,6 +116,7 @@ int main(int argc, char *argv[])
     options.cardRootPath = cardRoot;
     options.newtideEnabled = hasManifest && !parser.isSet(noNewtide);
     options.communityEnabled = hasManifest && !parser.isSet(noCommunity);
+    options.readBack = !parser.isSet(noReadBack);
     options.sonarEnabled = parser.isSet(sonar);
     options.userId = parser.value(userId);
     DownloadManagerTest process(&manager, options);

@@ -53,6 +53,8 @@ QString errorCodeName(int code)
         { ErrorDownloadAreaUnsafe, QStringLiteral("ErrorDownloadAreaUnsafe") },
         { ErrorPathOutsideCard, QStringLiteral("ErrorPathOutsideCard") },
         { ErrorChecksumMismatch, QStringLiteral("ErrorChecksumMismatch") },
+        { ErrorCardReadBackMismatch, QStringLiteral("ErrorCardReadBackMismatch") },
+        { ErrorFileTooLargeForCard, QStringLiteral("ErrorFileTooLargeForCard") },
     };
     return names.value(code, QStringLiteral("Error unknown"));
 }

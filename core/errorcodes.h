@@ -39,6 +39,12 @@ enum ClientErrorCode : ParseError {
     ErrorPathOutsideCard = 916,
     // A downloaded file does not match the md5 its manifest entry gives.
     ErrorChecksumMismatch = 917,
+    // Read back from the card after the copies, a file differs from what
+    // was written: the card did not keep what was written.
+    ErrorCardReadBackMismatch = 918,
+    // A file of the update is larger than the card's file system can hold
+    // (FAT: 4 GiB - 1 byte).
+    ErrorFileTooLargeForCard = 919,
 };
 
 // Name of an error code as the store page is shown it; "Error unknown" for
