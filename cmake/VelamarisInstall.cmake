@@ -12,10 +12,10 @@
 include(GNUInstallDirs)
 
 set(VELAMARIS_PROGRAM_DIR ${CMAKE_INSTALL_LIBEXECDIR}/velamaris)
-# Sondump stands in for the outside dump tool that Sondrak needs beside
-# itself. The updater stand-in is not carried: an installed copy is updated
-# by its package.
-install(TARGETS Tidemart VelamarisChecker Sondrak Sondump tidemart-update
+# Sondump and Wakeform stand in for the outside tools that Sondrak and the
+# store client start from their own folder. The updater stand-in is not
+# carried: an installed copy is updated by its package.
+install(TARGETS Tidemart VelamarisChecker Sondrak Sondump Wakeform tidemart-update
   RUNTIME DESTINATION ${VELAMARIS_PROGRAM_DIR} COMPONENT velamaris)
 
 # Relative links keep the tree movable; the programs find their folder

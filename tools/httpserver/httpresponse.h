@@ -1,6 +1,7 @@
 #pragma once
 
 #include "httpbody.h"
+#include "httpfaults.h"
 
 #include <QByteArray>
 #include <QList>
@@ -47,8 +48,14 @@ public:
     // Size of the body, 0 without one.
     qint64 bodySize() const;
 
+    // Transport faults for this one answer (a handler that decides per
+    // request to stall or cut); the route's own faults win when both apply.
+    HttpFaults transportFaults() const { return mTransportFaults; }
+    void setTransportFaults(const HttpFaults &faults) { mTransportFaults = faults; }
+
 private:
     int mStatus = 200;
     QList<Header> mHeaders;
     std::shared_ptr<HttpBody> mBody;
+    HttpFaults mTransportFaults;
 };

@@ -119,6 +119,8 @@ HttpResponse HttpRoute::respond(const HttpRequest &request, int requestIndex, Ht
         response = mHandler(request);
     else
         response = HttpResponse::notFound();
+    if (!faulty && !response.transportFaults().isEmpty())
+        *faults = response.transportFaults();
 
     if (!mContentType.isEmpty())
         response.setHeader("Content-Type", mContentType);

@@ -1,5 +1,6 @@
 // The simulated chart store: serves the store site, manifests, chart files,
-// the installer and the version document on 127.0.0.1.
+// the installer and the version document on 127.0.0.1, with the stand-ins of
+// the track-upload and time-zone services on the same port.
 
 #include "httpserver.h"
 #include "storesimulator.h"
@@ -34,7 +35,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Folder for the generated archives (default: temporary)."),
                                      QStringLiteral("folder"));
-    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir });
+    const QCommandLineOption userId(QStringLiteral("user-id"),
+                                    QStringLiteral("With --autostart, the page signs in as this user and joins the "
+                                                   "sonar programme, so the update also uploads the card's sonar logs."),
+                                    QStringLiteral("id"));
+    const QCommandLineOption uploadFault(QStringLiteral("upload-fault"),
+                                         QStringLiteral("The first uploads meet this fault (error, status500, notxml, "
+                                                        "stall, cut), optionally followed by :count."),
+                                         QStringLiteral("fault[:count]"));
+    const QCommandLineOption zoneFault(QStringLiteral("timezone-fault"),
+                                       QStringLiteral("The first time-zone queries meet this fault (status, status503, "
+                                                      "notxml, stall, cut), optionally followed by :count."),
+                                       QStringLiteral("fault[:count]"));
+    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir, userId, uploadFault, zoneFault });
     parser.process(app);
 
     StoreSimulator::Options options;
@@ -43,6 +56,7 @@ int main(int argc, char *argv[])
     options.versionText = parser.value(versionText);
     options.bigSetMib = parser.value(bigSet).toInt();
     options.dataDir = parser.value(dataDir);
+    options.sonarUserId = parser.value(userId);
 
     HttpServer server;
     if (!server.listen(quint16(parser.value(port).toUInt()))) {
@@ -54,6 +68,36 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot prepare the store's files\n");
         return 1;
     }
+    auto faultCount = [](const QString &value, QString *name) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        *name = parts.first();
+        return parts.size() > 1 ? parts.at(1).toInt() : 1;
+    };
+    QString faultName;
+    if (parser.isSet(uploadFault)) {
+        const int count = faultCount(parser.value(uploadFault), &faultName);
+        TrackUploadService::Fault fault;
+        if (!TrackUploadService::faultFromName(faultName, &fault)) {
+            std::fprintf(stderr, "unknown upload fault: %s\n", qPrintable(faultName));
+            return 2;
+        }
+        store.trackUploadService().failNext(fault, count);
+    }
+    if (parser.isSet(zoneFault)) {
+        const int count = faultCount(parser.value(zoneFault), &faultName);
+        TimeZoneService::Fault fault;
+        if (!TimeZoneService::faultFromName(faultName, &fault)) {
+            std::fprintf(stderr, "unknown time-zone fault: %s\n", qPrintable(faultName));
+            return 2;
+        }
+        store.timeZoneService().failNext(fault, count);
+    }
+    // One line per upload and per time-zone query, for the demo.
+    QTextStream err(stderr);
+    auto printLine = [&err](const QString &line) { err << line << Qt::endl; };
+    QObject::connect(&store.trackUploadService(), &TrackUploadService::uploadReceived, &app, printLine,
+                     Qt::QueuedConnection);
+    QObject::connect(&store.timeZoneService(), &TimeZoneService::queryReceived, &app, printLine, Qt::QueuedConnection);
     QTextStream out(stdout);
     QObject::connect(&store, &StoreSimulator::pageEvent, [&out](const QString &kind, const QString &detail) {
         out << "page: " << kind << ' ' << detail << Qt::endl;

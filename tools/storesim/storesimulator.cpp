@@ -194,8 +194,11 @@ QByteArray StoreSimulator::catalogue() const
 QByteArray StoreSimulator::homePage() const
 {
     QByteArray page = resource(QStringLiteral("home.html"));
-    const QByteArray settings = QStringLiteral("<script>window.paymentProviderDomain = \"%1\"; window.demoAutostart = %2;</script>\n")
-                                    .arg(mOptions.paymentDomain, mOptions.autostart ? QStringLiteral("true") : QStringLiteral("false"))
+    const QByteArray userId = QJsonDocument(QJsonArray { mOptions.sonarUserId }).toJson(QJsonDocument::Compact);
+    const QByteArray settings = QStringLiteral("<script>window.paymentProviderDomain = \"%1\"; window.demoAutostart = %2; "
+                                               "window.demoUserId = %3[0];</script>\n")
+                                    .arg(mOptions.paymentDomain, mOptions.autostart ? QStringLiteral("true") : QStringLiteral("false"),
+                                         QString::fromUtf8(userId))
                                     .toUtf8();
     page.replace("<script src=\"/static/store.js\">", settings + "<script src=\"/static/store.js\">");
     return page;
@@ -263,11 +266,61 @@ void StoreSimulator::addRoutes()
         return HttpResponse::generated(MiB);
     }));
 
+    addSonarRoutes();
+
     mServer->addRoute(HttpRoute::exact(QStringLiteral("/_demo/event"), [this](const HttpRequest &request) {
         const QJsonObject event = QJsonDocument::fromJson(request.body()).object();
         const QString kind = event.value(QStringLiteral("kind")).toString();
         const QString detail = event.value(QStringLiteral("detail")).toString();
         QMetaObject::invokeMethod(this, [this, kind, detail] { emit pageEvent(kind, detail); }, Qt::QueuedConnection);
+        return HttpResponse::text(204, QByteArray());
+    }).setRecorded(false));
+}
+
+void StoreSimulator::addSonarRoutes()
+{
+    mTrackUpload.install(mServer);
+    mTimeZone.install(mServer);
+
+    // What the services saw, for demos and clients in another process:
+    // GET lists, DELETE forgets.
+    mServer->addRoute(HttpRoute::exact(QStringLiteral("/_sonar/uploads"), [this](const HttpRequest &request) {
+        if (request.method() == "DELETE") {
+            mTrackUpload.clear();
+            return HttpResponse::text(204, QByteArray());
+        }
+        return HttpResponse::json(QJsonDocument(mTrackUpload.toJson()));
+    }).setRecorded(false));
+    mServer->addRoute(HttpRoute::exact(QStringLiteral("/_sonar/timezone"), [this](const HttpRequest &request) {
+        if (request.method() == "DELETE") {
+            mTimeZone.clear();
+            return HttpResponse::text(204, QByteArray());
+        }
+        QJsonArray array;
+        for (const TimeZoneService::Query &query : mTimeZone.queries()) {
+            QJsonObject object;
+            object.insert(QStringLiteral("query"), QString::fromLatin1(query.rawQuery));
+            object.insert(QStringLiteral("timezoneId"), query.timezoneId);
+            object.insert(QStringLiteral("status"), query.status);
+            object.insert(QStringLiteral("complaints"), QJsonArray::fromStringList(query.complaints));
+            array.append(object);
+        }
+        return HttpResponse::json(QJsonDocument(array));
+    }).setRecorded(false));
+    // POST {"service": "upload"|"timezone", "fault": name, "count": n}.
+    mServer->addRoute(HttpRoute::exact(QStringLiteral("/_sonar/faults"), [this](const HttpRequest &request) {
+        const QJsonObject object = QJsonDocument::fromJson(request.body()).object();
+        const QString service = object.value(QStringLiteral("service")).toString();
+        const QString name = object.value(QStringLiteral("fault")).toString();
+        const int count = object.value(QStringLiteral("count")).toInt(1);
+        TrackUploadService::Fault uploadFault;
+        TimeZoneService::Fault zoneFault;
+        if (service == QLatin1String("upload") && TrackUploadService::faultFromName(name, &uploadFault))
+            mTrackUpload.failNext(uploadFault, count);
+        else if (service == QLatin1String("timezone") && TimeZoneService::faultFromName(name, &zoneFault))
+            mTimeZone.failNext(zoneFault, count);
+        else
+            return HttpResponse::text(400, "unknown service or fault\n");
         return HttpResponse::text(204, QByteArray());
     }).setRecorded(false));
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "timezoneservice.h"
+#include "trackuploadservice.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -12,7 +15,9 @@ class HttpServer;
 // A small chart store on 127.0.0.1 for demos, end-to-end tests and
 // benchmarks: the store site the client shows, its catalogue and manifests,
 // generated chart files and archives, the desktop installer, the version
-// document. Not part of the product.
+// document; on the same port, the stand-ins of the track-upload and
+// time-zone services (their production paths, so that pointing both hosts at
+// this server is enough). Not part of the product.
 class StoreSimulator : public QObject
 {
     Q_OBJECT
@@ -31,6 +36,9 @@ public:
         // Folder for the generated archives; a temporary one when empty.
         QString dataDir;
         QString paymentDomain = QStringLiteral("paypal.example");
+        // With autostart: the page signs in as this user and joins the sonar
+        // programme before it starts the update (empty: it does neither).
+        QString sonarUserId;
     };
 
     struct ChartFile
@@ -63,6 +71,9 @@ public:
     QByteArray manifest(const QString &setId) const;
     QString baseUrl() const;
 
+    TrackUploadService &trackUploadService() { return mTrackUpload; }
+    TimeZoneService &timeZoneService() { return mTimeZone; }
+
 signals:
     // The store page reported something (demo mode): kind and detail.
     void pageEvent(const QString &kind, const QString &detail);
@@ -70,6 +81,7 @@ signals:
 private:
     bool buildSets();
     void addRoutes();
+    void addSonarRoutes();
     QByteArray homePage() const;
     QByteArray catalogue() const;
 
@@ -78,4 +90,6 @@ private:
     std::unique_ptr<QTemporaryDir> mTemporaryData;
     QString mDataDir;
     QList<ChartSet> mSets;
+    TrackUploadService mTrackUpload;
+    TimeZoneService mTimeZone;
 };

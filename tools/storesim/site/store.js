@@ -9,6 +9,9 @@
   var paid = /[?&]paid=1\b/.test(window.location.search);
   var catalogue = [];
   var busy = false;
+  // The sonar programme: who is signed in, whether they take part, and what
+  // the current run has shown of the sonar step.
+  var sonar = { userId: "", joined: false, uploadSeen: false, reported: false };
 
   function $(id) { return document.getElementById(id); }
 
@@ -55,20 +58,95 @@
     uploadtrack: "Sending sonar logs…"
   };
 
+  // An item's own classes (the sonar steps are hidden unless the user takes
+  // part) with its state in this run.
+  function setPhaseState(item, state) {
+    var sonarStep = item.getAttribute("data-phase").indexOf("track") >= 0;
+    var base = sonarStep ? "sonar-step" + (sonar.joined ? "" : " hidden") : "";
+    item.className = (base + " " + state).replace(/^ +| +$/g, "");
+  }
+
   function markPhase(status) {
     var items = $("phases").getElementsByTagName("li");
     var reached = false;
     for (var i = items.length - 1; i >= 0; i--) {
       var phase = items[i].getAttribute("data-phase");
-      if (phase === status) { items[i].className = status === "completed" ? "passed" : "active"; reached = true; }
-      else if (reached) { items[i].className = "passed"; }
+      if (phase === status) { setPhaseState(items[i], status === "completed" ? "passed" : "active"); reached = true; }
+      else if (reached) { setPhaseState(items[i], "passed"); }
     }
+  }
+
+  function readCookie(name) {
+    var match = new RegExp("(?:^|; )" + name + "=([^;]*)").exec(document.cookie);
+    return match ? decodeURIComponent(match[1]) : "";
+  }
+
+  function writeCookie(name, value) {
+    document.cookie = name + "=" + encodeURIComponent(value) + "; path=/";
+  }
+
+  // The bridge forgets the programme on stateReset(), so the page tells it
+  // again after every reset and at every load.
+  function applySonar() {
+    if (!bridge) return;
+    bridge.setCurrentUserId(sonar.userId);
+    bridge.setUGDBetaUser(sonar.joined);
+  }
+
+  function renderSonar() {
+    $("sign-in-form").className = sonar.userId ? "hidden" : "";
+    $("signed-in").className = sonar.userId ? "note" : "note hidden";
+    $("signed-in-user").textContent = sonar.userId;
+    $("sonar-join").disabled = !sonar.userId;
+    $("sonar-join").checked = sonar.joined;
+    var items = $("phases").getElementsByTagName("li");
+    for (var i = 0; i < items.length; i++) {
+      if (items[i].getAttribute("data-phase").indexOf("track") >= 0)
+      {
+        var state = /\b(active|passed)\b/.exec(items[i].className);
+        setPhaseState(items[i], state ? state[1] : "");
+      }
+    }
+  }
+
+  function signIn(userId) {
+    sonar.userId = userId;
+    if (!userId) sonar.joined = false;
+    writeCookie("sonarUser", sonar.userId);
+    writeCookie("sonarJoined", sonar.joined ? "1" : "");
+    applySonar();
+    renderSonar();
+    report("sonar", userId ? "signed in as " + userId : "signed out");
+  }
+
+  function joinSonar(joined) {
+    sonar.joined = joined && sonar.userId !== "";
+    writeCookie("sonarJoined", sonar.joined ? "1" : "");
+    applySonar();
+    renderSonar();
+    report("sonar", sonar.joined ? "joined the programme" : "left the programme");
+  }
+
+  // The client stores the three counts in the bridge when the sonar step
+  // ends, before the charts are downloaded.
+  function showSonarReport() {
+    if (!bridge || !sonar.uploadSeen || sonar.reported) return;
+    sonar.reported = true;
+    var uploaded = bridge.getSonarTracksNumber();
+    var already = bridge.getAlreadyUploadedSonarTracksNumber();
+    var corrupted = bridge.getCorruptedSonarTracksNumber();
+    $("sonar-report").textContent = "Sonar logs: " + uploaded + " sent, " + already + " sent before, " +
+      corrupted + " could not be read.";
+    $("sonar-report").className = "note";
+    report("sonar", "uploaded=" + uploaded + " alreadyUploaded=" + already + " corrupted=" + corrupted);
   }
 
   window.notifyStatusHandler = function (status) {
     report("status", status);
     markPhase(status);
     var text = phaseTexts[status] || status;
+    if (status === "uploadtrack") sonar.uploadSeen = true;
+    else if (status === "download" || status === "completed") showSonarReport();
     if (status === "completed") { busy = false; setStatus(text, "done"); readCard(); }
     else if (status === "nospace" || status === "nowritable") { busy = false; setStatus(text, "error"); }
     else setStatus(text);
@@ -83,6 +161,7 @@
 
   window.errorOnDownload = function (code, text) {
     busy = false;
+    showSonarReport();
     report("error", code + " " + text);
     setStatus("The card update failed (" + code + "): " + text, "error");
     updateButtons();
@@ -131,11 +210,16 @@
     busy = true;
     $("progress-bar").style.width = "0";
     var items = $("phases").getElementsByTagName("li");
-    for (var i = 0; i < items.length; i++) items[i].className = "";
+    for (var i = 0; i < items.length; i++) setPhaseState(items[i], "");
+    sonar.uploadSeen = false;
+    sonar.reported = false;
+    $("sonar-report").className = "note hidden";
     setStatus("Starting the update of " + set.name + "…");
     report("start", set.id);
     if ($("replace-edition").checked) bridge.setDeletePewter();
-    bridge["enqueueFiles(QString,bool,bool,bool)"](manifestText, true, true, false);
+    // The sonar switch: the client also needs the bridge's beta flag and
+    // user id, set by applySonar().
+    bridge["enqueueFiles(QString,bool,bool,bool)"](manifestText, true, true, sonar.joined);
     updateButtons();
   }
 
@@ -205,7 +289,14 @@
     if (paid) $("pay-result").textContent = "Thank you: your subscription is active.";
   }
 
-  $("refresh-card").onclick = function () { if (bridge) bridge.stateReset(); readCard(); };
+  $("refresh-card").onclick = function () { if (bridge) bridge.stateReset(); applySonar(); readCard(); };
+  $("sign-in-form").onsubmit = function () {
+    var userId = $("user-id").value.replace(/^\s+|\s+$/g, "");
+    if (userId) signIn(userId);
+    return false;
+  };
+  $("sign-out").onclick = function () { signIn(""); return false; };
+  $("sonar-join").onchange = function () { joinSonar($("sonar-join").checked); };
   $("help-link").onclick = function () { if (bridge) bridge.doUrlBrowser("/help"); return false; };
   if (bridge) {
     // The client answers "{applicationVersion: 1.5.1applicationName: ...}".
@@ -216,6 +307,15 @@
 
   setUpInstaller();
   setUpPayment();
+  sonar.userId = readCookie("sonarUser");
+  sonar.joined = sonar.userId !== "" && readCookie("sonarJoined") === "1";
+  if (demoMode && window.demoUserId) {
+    signIn(window.demoUserId);
+    joinSonar(true);
+  } else {
+    applySonar();
+    renderSonar();
+  }
   readCard();
   loadCatalogue(function () {
     if (demoMode && catalogue.length > 0) {
