@@ -9,6 +9,7 @@
 #include "environment.h"
 #include "logging.h"
 #include "manifest.h"
+#include "partialdownloads.h"
 #include "serverhosts.h"
 #include "errorcodes.h"
 #include "veldownloadmanager.h"
@@ -61,7 +62,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption retryPause(QStringLiteral("manifest-retry-pause"),
                                         QStringLiteral("Milliseconds between two attempts to fetch the manifest."),
                                         QStringLiteral("ms"), QStringLiteral("20000"));
-    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause });
+    const QCommandLineOption noReadBack(QStringLiteral("no-read-back"),
+                                        QStringLiteral("Do not read the copied files back from the card."));
+    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, noReadBack });
     parser.process(app);
 
     if (!parser.isSet(card) || parser.isSet(manifestUrl) == parser.isSet(manifestFile)) {
@@ -105,6 +108,7 @@ int main(int argc, char *argv[])
     options.cardRootPath = cardRoot;
     options.newtideEnabled = !parser.isSet(noNewtide);
     options.communityEnabled = !parser.isSet(noCommunity);
+    options.readBack = !parser.isSet(noReadBack);
     DownloadManagerTest process(&manager, options);
     process.setApplicationDir(environment->applicationDir());
     process.setManifestRetryPause(parser.value(retryPause).toInt());
@@ -136,12 +140,13 @@ int main(int argc, char *argv[])
     process.start();
     app.exec();
     process.wait();
-    // The downloaded copy is no use once the card has it (or the run failed);
-    // a chart set can be gigabytes, so it does not wait for the next run.
+    // The downloaded copy is no use once the card has it; a chart set can be
+    // gigabytes, so it does not wait for the next run. Only the partial
+    // files of transfers that broke off stay, for the next run to finish.
     // Another run that holds the area keeps its files.
     DownloadArea area(downloadDir);
     if (area.claim() == DownloadArea::Claim::Taken)
-        removeDirectoryTree(QDir(downloadDir));
+        removeAllButPartialDownloads(QDir(downloadDir));
     qInstallMessageHandler(nullptr);
     closeLogFile();
     return status;

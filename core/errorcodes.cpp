@@ -52,6 +52,9 @@ QString errorCodeName(int code)
         { ErrorDownloadAreaBusy, QStringLiteral("ErrorDownloadAreaBusy") },
         { ErrorDownloadAreaUnsafe, QStringLiteral("ErrorDownloadAreaUnsafe") },
         { ErrorPathOutsideCard, QStringLiteral("ErrorPathOutsideCard") },
+        { ErrorChecksumMismatch, QStringLiteral("ErrorChecksumMismatch") },
+        { ErrorCardReadBackMismatch, QStringLiteral("ErrorCardReadBackMismatch") },
+        { ErrorFileTooLargeForCard, QStringLiteral("ErrorFileTooLargeForCard") },
     };
     return names.value(code, QStringLiteral("Error unknown"));
 }

@@ -37,6 +37,14 @@ enum ClientErrorCode : ParseError {
     ErrorDownloadAreaUnsafe = 915,
     // A place to write or delete leads outside the card (a link on the card).
     ErrorPathOutsideCard = 916,
+    // A downloaded file does not match the md5 its manifest entry gives.
+    ErrorChecksumMismatch = 917,
+    // Read back from the card after the copies, a file differs from what
+    // was written: the card did not keep what was written.
+    ErrorCardReadBackMismatch = 918,
+    // A file of the update is larger than the card's file system can hold
+    // (FAT: 4 GiB - 1 byte).
+    ErrorFileTooLargeForCard = 919,
 };
 
 // Name of an error code as the store page is shown it; "Error unknown" for

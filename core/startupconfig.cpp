@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSettings>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -76,4 +77,9 @@ void writeStartupBanner(const StartupBanner &banner)
     qDebug() << "---";
     qDebug() << rule;
     qDebug("%s", "");
+}
+
+bool cardReadBackSetting()
+{
+    return QSettings().value(QStringLiteral("CardReadBack"), true).toBool();
 }

@@ -29,6 +29,10 @@ QString readServerHost(const QDir &appDir);
 // "-inspect" decides.
 bool developerModeFor(const QString &serverHost, bool inspect);
 
+// Whether a card update reads the copied files back from the card: the key
+// "CardReadBack" of the settings store, on unless it is false.
+bool cardReadBackSetting();
+
 bool developerMode();
 void setDeveloperMode(bool enabled);
 

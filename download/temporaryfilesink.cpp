@@ -1,5 +1,6 @@
 #include "temporaryfilesink.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 TemporaryFileSink::TemporaryFileSink(const QString &destinationPath)
@@ -20,6 +21,16 @@ QString TemporaryFileSink::temporaryPath() const
 
 bool TemporaryFileSink::open()
 {
+    return openFile(false);
+}
+
+bool TemporaryFileSink::openToResume()
+{
+    return openFile(true);
+}
+
+bool TemporaryFileSink::openFile(bool resume)
+{
     if (!mFile)
         mFile = std::make_unique<QFile>(temporaryPath());
     if (mFile->isOpen())
@@ -28,13 +39,63 @@ bool TemporaryFileSink::open()
     mFailed = false;
     mErrorString.clear();
     mSize = 0;
+    mHash.reset(mHashing ? new QCryptographicHash(QCryptographicHash::Md5) : nullptr);
     // Unbuffered: the bytes come in large blocks already, and what has
     // arrived is on disk rather than in a second buffer.
-    if (!mFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const QIODevice::OpenMode mode =
+        resume ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!mFile->open(mode | QIODevice::Unbuffered)) {
         fail(mFile->errorString());
         return false;
     }
+    if (resume)
+        mSize = mFile->size();
     return true;
+}
+
+bool TemporaryFileSink::acceptPartial()
+{
+    if (!mStarted || mFailed)
+        return false;
+    if (!mHash)
+        return true;
+    QFile existing(temporaryPath());
+    if (!existing.open(QIODevice::ReadOnly)) {
+        fail(existing.errorString());
+        return false;
+    }
+    // Only what the sink counted: the file cannot have grown meanwhile.
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    qint64 left = mSize;
+    while (left > 0) {
+        const qint64 count = existing.read(block.data(), qMin<qint64>(left, block.size()));
+        if (count <= 0) {
+            fail(existing.errorString());
+            return false;
+        }
+        mHash->addData(block.constData(), int(count));
+        left -= count;
+    }
+    return true;
+}
+
+bool TemporaryFileSink::restart()
+{
+    if (!mStarted || mFailed)
+        return false;
+    if (!mFile->resize(0)) {
+        fail(mFile->errorString());
+        return false;
+    }
+    mSize = 0;
+    if (mHash)
+        mHash->reset();
+    return true;
+}
+
+QByteArray TemporaryFileSink::md5() const
+{
+    return mHash ? mHash->result().toHex() : QByteArray();
 }
 
 bool TemporaryFileSink::write(const char *data, qint64 size)
@@ -45,6 +106,8 @@ bool TemporaryFileSink::write(const char *data, qint64 size)
         fail(mFile->errorString());
         return false;
     }
+    if (mHash)
+        mHash->addData(data, int(size));
     mSize += size;
     return true;
 }
@@ -85,6 +148,15 @@ void TemporaryFileSink::discard()
     if (mFile) {
         mFile->close();
         mFile->remove();
+        mFile.reset();
+    }
+    mStarted = false;
+}
+
+void TemporaryFileSink::keep()
+{
+    if (mFile) {
+        mFile->close();
         mFile.reset();
     }
     mStarted = false;

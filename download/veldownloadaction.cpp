@@ -58,6 +58,16 @@ void VelDownloadAction::disconnectObserver()
     mObserverConnections.clear();
 }
 
+void VelDownloadAction::prepareRequest(QNetworkRequest &)
+{
+}
+
+bool VelDownloadAction::statusAccepted() const
+{
+    const int status = mHttpStatus.toInt();
+    return status == 200 || (status == 206 && mPartialAnswerAccepted);
+}
+
 void VelDownloadAction::captureReplyInfo()
 {
     if (!mReply)
@@ -68,14 +78,24 @@ void VelDownloadAction::captureReplyInfo()
 
 void VelDownloadAction::checkReceivedLength()
 {
-    if (!mReply || mErrorCode != 0 || mHttpStatus.toInt() != 200)
+    if (!mReply || mErrorCode != 0 || !statusAccepted())
         return;
     const qint64 length = announcedLength(*mReply);
-    if (length < 0 || mReceivedBytes == length)
+    if (length >= 0 && mReceivedBytes != length) {
+        qDebug() << "*** Incomplete download, bytes received: " << mReceivedBytes << " of " << length
+                 << " from: " << mUrl.toString();
+        mErrorCode = QNetworkReply::RemoteHostClosedError;
+        // Fewer bytes than announced: the start of the answer, cut short.
+        mInterrupted = mReceivedBytes < length;
         return;
-    qDebug() << "*** Incomplete download, bytes received: " << mReceivedBytes << " of " << length
-             << " from: " << mUrl.toString();
-    mErrorCode = QNetworkReply::RemoteHostClosedError;
+    }
+    // A short body without a length, an error page sent as 200, an empty
+    // answer: none of them is the file the manifest describes.
+    if (mExpectedSize > 0 && bytesOnHand() != mExpectedSize) {
+        qDebug() << "*** Wrong size, bytes received: " << bytesOnHand() << " of " << mExpectedSize
+                 << " from: " << mUrl.toString();
+        mErrorCode = FileWithWrongSize;
+    }
 }
 
 void VelDownloadAction::arm()
@@ -83,6 +103,12 @@ void VelDownloadAction::arm()
     --mRetriesLeft;
     ++mAttempt;
     mReceivedBytes = 0;
+    mAttemptBytes = 0;
+    mAttemptClock.start();
+    mRateSamples = { { 0, 0 } };
+    mPartialAnswerAccepted = false;
+    mProgressOffset = 0;
+    mInterrupted = false;
     mLastActivity.start();
     mActive = true;
     mErrorCode = 0;
@@ -96,8 +122,10 @@ void VelDownloadAction::arm()
 
 bool VelDownloadAction::hasFailed()
 {
-    const bool failed = mHttpStatus.toInt() != 200 || mErrorCode != 0;
-    if (failed && mExpectedSize > 0)
+    const bool failed = !statusAccepted() || mErrorCode != 0;
+    // A full disk or a wrong checksum is no transfer problem: say so.
+    const bool ownCause = mErrorCode == ErrorWritingDownloadedFile || mErrorCode == ErrorChecksumMismatch;
+    if (failed && mExpectedSize > 0 && !ownCause)
         mErrorCode = FileWithWrongSize;
     return failed;
 }
@@ -114,12 +142,22 @@ void VelDownloadAction::downloadProgress(qint64 bytesReceived, qint64 bytesTotal
     // Not reset between attempts: a retry starts again from 0, and the
     // negative delta takes back what the failed attempt had reported, so the
     // deltas always add up to the bytes of the current attempt.
-    emit actionProgress(bytesReceived - mLastReportedBytes);
-    mLastReportedBytes = bytesReceived;
+    // A resumed attempt reports the bytes it did not have to fetch again.
+    const qint64 total = bytesReceived + mProgressOffset;
+    emit actionProgress(total - mLastReportedBytes);
+    mLastReportedBytes = total;
+    mAttemptBytes = bytesReceived;
+}
+
+void VelDownloadAction::acceptPartialAnswer(qint64 offset)
+{
+    mPartialAnswerAccepted = true;
+    mProgressOffset = offset;
 }
 
 void VelDownloadAction::connectionError(QNetworkReply::NetworkError error)
 {
+    mInterrupted = true;
     failAction(ParseError(error));
 }
 
@@ -137,12 +175,39 @@ void VelDownloadAction::checkConnectionStatus()
 {
     if (mErrorCode != 0 || !mActive)
         return;
-    if (mLastActivity.elapsed() <= mTimings.inactivityLimitMs) {
-        mWatchdog->start(mTimings.watchdogIntervalMs);
+    if (mLastActivity.elapsed() > mTimings.inactivityLimitMs) {
+        qDebug() << "*** time out elapsed for action: " << mUrl.toString();
+        mInterrupted = true;
+        failAction(TimeoutConnectionElapsed);
         return;
     }
-    qDebug() << "*** time out elapsed for action: " << mUrl.toString();
+    if (checkTransferRate())
+        return;
+    mWatchdog->start(mTimings.watchdogIntervalMs);
+}
+
+bool VelDownloadAction::checkTransferRate()
+{
+    const qint64 now = mAttemptClock.elapsed();
+    const qint64 bytes = qMax(mAttemptBytes, mReceivedBytes);
+    mRateSamples.append({ now, bytes });
+    // The newest sample that lies a whole window back; older ones are no
+    // longer needed.
+    int baseline = -1;
+    for (int i = 0; i < mRateSamples.size() && now - mRateSamples.at(i).elapsedMs >= mTimings.minimumRateWindowMs; ++i)
+        baseline = i;
+    if (baseline < 0)
+        return false;
+    mRateSamples.remove(0, baseline);
+    const RateSample &from = mRateSamples.first();
+    const qint64 span = now - from.elapsedMs;
+    if ((bytes - from.bytes) * 1000 >= mTimings.minimumBytesPerSecond * span)
+        return false;
+    qDebug() << "*** transfer too slow for action: " << mUrl.toString() << " bytes: " << (bytes - from.bytes)
+             << " in ms: " << span;
+    mInterrupted = true;
     failAction(TimeoutConnectionElapsed);
+    return true;
 }
 
 void VelDownloadAction::failAction(ParseError code)

@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 #include <QVariant>
+#include <QVector>
 
 class QTimer;
 
@@ -35,8 +37,9 @@ public:
     void setActive(bool active);
     int retriesLeft() const { return mRetriesLeft; }
     qint64 expectedSize() const { return mExpectedSize; }
-    // Size announced for the file (0: none); a failed download of a file with
-    // an announced size reports 901.
+    // Size announced for the file (0: none). Another size is a failed
+    // attempt, and a failed download of a file with an announced size
+    // reports 901 unless the cause was local (907) or a checksum (917).
     void setExpectedSize(qint64 size) { mExpectedSize = size; }
     QVariant contentType() const { return mContentType; }
     QVariant httpStatus() const { return mHttpStatus; }
@@ -50,19 +53,30 @@ public:
     // Connects the observer's slots for one attempt, and disconnects them.
     void connectObserver();
     void disconnectObserver();
+    // Adds what this attempt asks of the server to the request the manager
+    // is about to send (a file action asks for the rest of a partial file).
+    virtual void prepareRequest(QNetworkRequest &request);
     // Copies the attached reply's content type and HTTP status.
     void captureReplyInfo();
     // At the end of a transfer that looks successful: fails it (code 2, the
     // server closed the connection early) when the reply announced a length
-    // and this attempt received a different number of bytes.
+    // and this attempt received a different number of bytes, and (code 901)
+    // when the file does not have the size announced for it.
     void checkReceivedLength();
     // Bytes the current attempt has moved into its sink.
     qint64 receivedBytes() const { return mReceivedBytes; }
+    // Bytes of the file in hand: those of this attempt, and those of an
+    // earlier one that this attempt resumed.
+    virtual qint64 bytesOnHand() const { return mReceivedBytes; }
+    // The HTTP status is a complete answer: 200, or 206 for the rest of a
+    // partial file that the action accepted.
+    bool statusAccepted() const;
     // Starts one attempt: uses up one of the four, resets the outcome,
     // starts the watchdog and opens the sink.
     void arm();
-    // The outcome: failed when the status is not 200 or an error code is set.
-    // A failure of a file with an announced size becomes 901.
+    // The outcome: failed when the status is not accepted or an error code is
+    // set. A failure of a file with an announced size becomes 901, unless the
+    // local disk (907) or the checksum (917) failed it.
     bool hasFailed();
 
 signals:
@@ -93,6 +107,12 @@ public slots:
 
 protected:
     void setErrorCode(ParseError code) { mErrorCode = code; }
+    // This attempt's 206 answer carries the rest of a file of which
+    // offset bytes are in hand; progress counts them as received.
+    void acceptPartialAnswer(qint64 offset);
+    // The attempt failed because the transfer broke off (a network error,
+    // no data, too slow): what arrived is a good start of the file.
+    bool wasInterrupted() const { return mInterrupted; }
     // Subclasses count what storeAvailableData() took from the reply.
     void addReceivedBytes(qint64 count) { mReceivedBytes += count; }
     // Fails the attempt: logs, records the code, closes the sink and emits
@@ -103,6 +123,10 @@ protected:
     void failActionLater(ParseError code);
 
 private:
+    // Fails the attempt when it fell below the minimum rate over the last
+    // window; true when it did.
+    bool checkTransferRate();
+
     QUrl mUrl;
     DownloadObserver mObserver;
     ParseError mErrorCode = 0;
@@ -117,6 +141,19 @@ private:
     qint64 mExpectedSize = 0;
     QVariant mContentType;
     QVariant mHttpStatus;
+    bool mPartialAnswerAccepted = false;
+    qint64 mProgressOffset = 0;
+    bool mInterrupted = false;
+
+    // Network progress of this attempt, sampled at each watchdog step.
+    struct RateSample
+    {
+        qint64 elapsedMs;
+        qint64 bytes;
+    };
+    QElapsedTimer mAttemptClock;
+    qint64 mAttemptBytes = 0;
+    QVector<RateSample> mRateSamples;
 
     DownloadTimings mTimings;
     QTimer *mWatchdog;

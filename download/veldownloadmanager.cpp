@@ -269,6 +269,7 @@ void VelDownloadManager::startDownload(VelDownloadAction *action)
     QNetworkRequest request(action->url());
     // A redirection is an answer other than 200 and fails the attempt.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    action->prepareRequest(request);
     QNetworkReply *reply = mNetworkManager->get(request);
     reply->setReadBufferSize(kReplyReadBufferSize);
 
@@ -292,11 +293,24 @@ void VelDownloadManager::releaseAction(VelDownloadAction *action)
 
 void VelDownloadManager::retireReply(QNetworkReply *reply)
 {
+    // Only a transfer still under way is aborted (the watchdog's, a local
+    // failure's). A reply that has finished or already reported its error
+    // has ended: aborting it would report a second error, which Qt refuses
+    // with a warning; its deletion releases the connection.
+    const bool running = !reply->isFinished() && reply->error() == QNetworkReply::NoError;
     // abort() finishes the reply on the spot, and its finished must not come
     // back into the manager while the lock is held: abort from the event
     // loop. The late finished is then ignored (the reply has left the slots).
-    if (!reply->isFinished())
-        QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    if (running) {
+        QPointer<QNetworkReply> guarded(reply);
+        QMetaObject::invokeMethod(
+            reply,
+            [guarded] {
+                if (guarded && !guarded->isFinished() && guarded->error() == QNetworkReply::NoError)
+                    guarded->abort();
+            },
+            Qt::QueuedConnection);
+    }
     reply->deleteLater();
 }
 

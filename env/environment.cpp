@@ -46,6 +46,8 @@ bool Environment::freeSpace(const QString &path, quint64 &freeBytes, quint64 &to
     return mImpl->freeSpace(path, freeBytes, totalBytes);
 }
 
+QString Environment::fileSystemType(const QString &path) const { return mImpl->fileSystemType(path); }
+bool Environment::dropCachedFile(const QString &path) const { return mImpl->dropCachedFile(path); }
 QDir Environment::applicationDir() const { return mImpl->applicationDir(); }
 QDir Environment::programDir() const { return mImpl->programDir(); }
 QDir Environment::installerTempDir() const { return mImpl->installerTempDir(); }

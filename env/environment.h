@@ -28,6 +28,8 @@ public:
     QString autoUpdaterPath() const;
     quint32 clusterSize(const QString &path) const;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const;
+    QString fileSystemType(const QString &path) const;
+    bool dropCachedFile(const QString &path) const;
     QDir applicationDir() const;
     QDir programDir() const;
     QDir installerTempDir() const;

@@ -16,6 +16,8 @@ public:
     QString autoUpdaterPath() const override;
     quint32 clusterSize(const QString &path) const override;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
+    QString fileSystemType(const QString &path) const override;
+    bool dropCachedFile(const QString &path) const override;
     QDir applicationDir() const override;
     QDir programDir() const override;
     QDir installerTempDir() const override;

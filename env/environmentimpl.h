@@ -20,6 +20,13 @@ public:
     virtual quint32 clusterSize(const QString &path) const = 0;
     // Free bytes available to the caller and total size; outputs untouched on failure.
     virtual bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const = 0;
+    // Kind of file system of the volume holding path ("vfat", "exfat",
+    // "ext4", ...); empty when unknown.
+    virtual QString fileSystemType(const QString &path) const = 0;
+    // Pushes what was written to the file on to the device and makes the
+    // system forget its cached copy, so that the next read comes from the
+    // device itself. False when either step fails.
+    virtual bool dropCachedFile(const QString &path) const = 0;
     // Folder of the program's own files (log, "serverIp.txt", "update.ini", history).
     virtual QDir applicationDir() const = 0;
     // Folder of the running executable, where the tools it starts lie.

@@ -4,6 +4,7 @@
 #include "downloadmanagertest.h"
 #include "environment.h"
 #include "pagenotifier.h"
+#include "startupconfig.h"
 #include "velamarisclientbridge.h"
 #include "veldownloadmanager.h"
 
@@ -67,6 +68,7 @@ DownloadManagerTest *CardUpdateRunner::createProcess(const QString &manifestUrl,
     options.newtideEnabled = ntEnabled;
     options.communityEnabled = clEnabled;
     options.sonarEnabled = sonarEnabled;
+    options.readBack = cardReadBackSetting();
     return new DownloadManagerTest(mManager, options);
 }
 

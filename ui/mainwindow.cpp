@@ -8,6 +8,7 @@
 #include "environment.h"
 #include "messageboxes.h"
 #include "pagenotifier.h"
+#include "partialdownloads.h"
 #include "pluginhosting.h"
 #include "serverhosts.h"
 #include "sharedcookiejar.h"
@@ -331,5 +332,5 @@ void MainWindow::cleanTemporaryFolder()
     // Not while a card update (of this or another store client) holds it.
     DownloadArea area(Environment::instance()->downloadDir().absolutePath());
     if (area.claim() == DownloadArea::Claim::Taken)
-        removeDirectoryTree(Environment::instance()->installerTempDir());
+        removeAllButPartialDownloads(Environment::instance()->installerTempDir());
 }

@@ -4,6 +4,7 @@
 #include "cardspace.h"
 #include "chip.h"
 #include "fileobject.h"
+#include "partialdownloads.h"
 
 #include <QDebug>
 #include <QDirIterator>
@@ -94,7 +95,7 @@ void clearDownloadArea(const QDir &downloadDir)
 {
     const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
     QDir().mkpath(ugdDir.absolutePath());
-    removeDirectoryTree(downloadDir);
+    removeAllButPartialDownloads(downloadDir);
     removeDirectoryTree(ugdDir);
 }
 

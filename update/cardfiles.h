@@ -21,7 +21,8 @@ void buildRemovalFilters(bool newtide, bool community, bool includeVl3, QStringL
 // link and its target stays. True when all is gone or nothing was there.
 bool removeDirectoryTree(const QDir &directory);
 
-// Empties the download area and the sonar logs' area beside it ("../ugd").
+// Empties the download area and the sonar logs' area beside it ("../ugd"),
+// but for the partial downloads a new run may take up again.
 void clearDownloadArea(const QDir &downloadDir);
 
 // Deletes "chartcat.XML" in the card root and the "*.xct"/"*.XCT" files of the chart folder.

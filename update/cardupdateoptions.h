@@ -16,4 +16,7 @@ struct CardUpdateOptions
     bool newtideEnabled = false;
     bool communityEnabled = false;
     bool sonarEnabled = false;
+    // After the copies, every file is read back from the card itself (past
+    // the system's cache) and compared with what was written.
+    bool readBack = true;
 };

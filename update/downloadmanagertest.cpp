@@ -1,5 +1,6 @@
 #include "downloadmanagertest.h"
 
+#include "archiveunpacker.h"
 #include "cardfiles.h"
 #include "cardidentity.h"
 #include "cardroom.h"
@@ -12,6 +13,7 @@
 #include "installation.h"
 #include "manifest.h"
 #include "manifestreader.h"
+#include "partialdownloads.h"
 #include "runlog.h"
 #include "updateplan.h"
 #include "veldownloadmanager.h"
@@ -19,6 +21,9 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QSet>
+
+#include <memory>
 
 DownloadManagerTest::DownloadManagerTest(VelDownloadManager *manager, const CardUpdateOptions &options,
                                          QObject *parent)
@@ -89,7 +94,7 @@ bool DownloadManagerTest::newtideDataProcess()
                                           mProgress.addFile();
                                           actionProgress(0);
                                       });
-        if (!placesAreOnCard(installation, plan.installList, outcome))
+        if (!placesAreOnCard(installation, plan.installList, outcome) || !fitsCardFormat(plan.installList, outcome))
             return finishRun(outcome);
         const quint64 removedBytes =
             bytesFreedOnCard(installation, plan.installList, mOptions.cardRootPath, clusterSize);
@@ -102,45 +107,6 @@ bool DownloadManagerTest::newtideDataProcess()
         carryOut(plan.installList, installation, area, clusterSize, outcome);
     }
     return finishRun(outcome);
-}
-
-bool DownloadManagerTest::claimDownloadArea(DownloadArea &area, Outcome &outcome)
-{
-    switch (area.claim()) {
-    case DownloadArea::Claim::Taken:
-        return true;
-    case DownloadArea::Claim::Busy:
-        outcome.errorCode = ErrorDownloadAreaBusy;
-        outcome.errorMessage = area.rootPath();
-        return false;
-    case DownloadArea::Claim::Unsafe:
-        outcome.errorCode = ErrorDownloadAreaUnsafe;
-        outcome.errorMessage = area.problem();
-        return false;
-    }
-    return false;
-}
-
-// A link on the card that leads elsewhere stops the run before anything is downloaded.
-bool DownloadManagerTest::placesAreOnCard(Installation &installation, const QList<FileObject *> &installList,
-                                          Outcome &outcome)
-{
-    const QDir cardRootDir(mOptions.cardRootPath);
-    if (installation.checkPlaces(installList, cardRootDir, QDir(cardRootDir.filePath(Chip::ChartsFolder))))
-        return true;
-    outcome.errorCode = ErrorPathOutsideCard;
-    outcome.errorMessage = installation.refusedPath();
-    return false;
-}
-
-bool DownloadManagerTest::captureCard(CardIdentity &card, Outcome &outcome)
-{
-    if (card.capture(mOptions.cardRootPath))
-        return true;
-    qDebug() << "*** No card at" << mOptions.cardRootPath;
-    outcome.errorCode = ErrorCardLost;
-    outcome.errorMessage = mOptions.cardRootPath;
-    return false;
 }
 
 bool DownloadManagerTest::readManifest(Outcome &outcome)
@@ -174,46 +140,6 @@ bool DownloadManagerTest::getManifest()
     return manifestReader().readFromUrl(mOptions.manifestUrl, mManifest) == ManifestReader::Result::Read;
 }
 
-// Nothing is downloaded or removed for a manifest that cannot be checked or
-// would reach outside the card.
-bool DownloadManagerTest::manifestIsSafe(Outcome &outcome)
-{
-    const QString reason = unsafeManifestReason(mManifest);
-    if (reason.isEmpty())
-        return true;
-    qDebug() << "*** Manifest refused:" << reason;
-    outcome.errorCode = ErrorManifestRefused;
-    outcome.errorMessage = reason;
-    return false;
-}
-
-bool DownloadManagerTest::checkSpace(const UpdatePlan &plan, quint64 removedBytes, quint32 clusterSize)
-{
-    Chip chip;
-    chip.open(mOptions.cardRootPath);
-    const quint64 freeSpace = freeSpaceOfCard(&chip);
-    logSpaceFigures(plan.downloadBytes, plan.diskSize, removedBytes, freeSpace);
-
-    // Without the card's allocation unit no size can be trusted.
-    if (clusterSize == 0)
-        qDebug() << "*** ERROR: Not able to retrive the cluster size of the chip";
-    if (!hasRoomFor(plan.diskSize, freeSpace, removedBytes, clusterSize)) {
-        qDebug() << "You don't have enought space on chip!!";
-        emit notEnoughSpace();
-        return false;
-    }
-    qDebug() << "Space enough, so we can start the newtide data process";
-    mProgress.clearTracks();
-    return true;
-}
-
-quint64 DownloadManagerTest::freeSpaceOfCard(const Chip *chip) const
-{
-    if (!chip || !chip->rootDir())
-        return 0;
-    return freeBytesOfCard(chip->rootDir()->absolutePath());
-}
-
 // Sonar logs are not collected by this build; the step keeps its place in
 // the run, between the space rule and the download.
 int DownloadManagerTest::prepareSonarTracks()
@@ -240,47 +166,20 @@ void DownloadManagerTest::carryOut(const QList<FileObject *> &installList, Insta
     }
     if (cancelled(outcome))
         return;
-    if (!installList.isEmpty()) {
-        emit startDownloadingChart();
-        outcome.downloadStart = QDateTime::currentSecsSinceEpoch();
-        outcome.success = downloadFiles(installList, area, outcome.errorCode, outcome.errorMessage);
-        outcome.downloadEnd = QDateTime::currentSecsSinceEpoch();
-        if (!outcome.success)
-            return;
-    }
-    if (cancelled(outcome) || installList.isEmpty())
+    if (installList.isEmpty())
         return;
-
-    const QDir downloadDir(mOptions.downloadDirPath);
-    const QDir cardRootDir(mOptions.cardRootPath);
-    const QDir chartsDir(cardRootDir.filePath(Chip::ChartsFolder));
-    auto fail = [&outcome, &installation](int code) {
-        outcome.success = false;
-        outcome.errorCode = installation.failureCode(code);
-        outcome.errorMessage = installation.refusedPath();
-    };
-
-    emit preparingInstallation();
-    if (!installation.unpackArchives(installList, downloadDir))
-        return fail(ErrorPreparingInstallation);
-    if (!arrivedFilesFit(installation, installList, mOptions.downloadDirPath, mOptions.cardRootPath, clusterSize)) {
-        outcome.success = false;
-        outcome.notEnoughSpace = true;
+    // Archives come first, so that each is unpacked while the others download.
+    auto unpacker = std::make_shared<ArchiveUnpacker>(installation, QDir(mOptions.downloadDirPath), installList);
+    emit startDownloadingChart();
+    outcome.downloadStart = QDateTime::currentSecsSinceEpoch();
+    outcome.success = downloadFiles(downloadOrder(installList), area, outcome.errorCode, outcome.errorMessage,
+                                    [unpacker](const QString &localPath) { unpacker->fileArrived(localPath); });
+    outcome.downloadEnd = QDateTime::currentSecsSinceEpoch();
+    if (!outcome.success || cancelled(outcome)) {
+        unpacker->stop();
         return;
     }
-    if (!installation.clearTheWay(installList, cardRootDir, chartsDir))
-        return fail(ErrorPreparingInstallation);
-    if (mOptions.newtideEnabled)
-        emit startInstallingChart();
-    else
-        emit startInstallingUGC();
-    if (!installation.installFiles(installList, downloadDir, cardRootDir))
-        return fail(ErrorInstallChart);
-    if (!mOptions.communityEnabled)
-        return;
-    emit startInstallingUGC();
-    if (!installation.installArchiveContents(installList, downloadDir, cardRootDir))
-        fail(ErrorInstallingUgc);
+    installDownloaded(installList, installation, *unpacker, clusterSize, outcome);
 }
 
 // The program is leaving: the run stops between two steps.
@@ -294,7 +193,8 @@ bool DownloadManagerTest::cancelled(Outcome &outcome) const
 }
 
 bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, const DownloadArea &area,
-                                        int &errorCode, QString &errorMessage)
+                                        int &errorCode, QString &errorMessage,
+                                        const std::function<void(const QString &)> &fileArrived)
 {
     QList<FileDownloadAction *> actions;
     const DownloadObserver observer(this, &DownloadManagerTest::actionProgress, &DownloadManagerTest::started,
@@ -312,8 +212,19 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
         QDir().mkpath(QFileInfo(localPath).absolutePath());
         auto *action = new FileDownloadAction(QUrl::fromEncoded(entry->url().toLatin1()), localPath, observer);
         action->setExpectedSize(entry->size());
+        action->setExpectedMd5(checkableMd5(*entry));
+        if (fileArrived)
+            connect(action, &VelDownloadAction::finished, action, [fileArrived, localPath](VelDownloadAction *done) {
+                if (done->getActionError() == 0 && done->statusAccepted())
+                    fileArrived(localPath);
+            }, Qt::DirectConnection);
         actions.append(action);
     }
+    // Partial files of an earlier run that this one does not take up.
+    QSet<QString> partials;
+    for (const FileDownloadAction *action : qAsConst(actions))
+        partials.insert(action->temporaryPath());
+    removePartialDownloadsExcept(QDir(mOptions.downloadDirPath), partials);
     for (FileDownloadAction *action : qAsConst(actions)) {
         action->moveToThread(mManager->thread());
         emit enqueueUrl(action);
@@ -322,7 +233,7 @@ bool DownloadManagerTest::downloadFiles(const QList<FileObject *> &installList, 
 
     bool ok = true;
     for (FileDownloadAction *action : qAsConst(actions)) {
-        if (action->httpStatus().toInt() != 200 || action->getActionError() != 0) {
+        if (!action->statusAccepted() || action->getActionError() != 0) {
             errorCode = action->getActionError();
             errorMessage = action->url().toString();
             ok = false;

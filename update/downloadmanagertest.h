@@ -10,6 +10,9 @@
 #include <QString>
 #include <QThread>
 
+#include <functional>
+
+class ArchiveUnpacker;
 class CardIdentity;
 class Chip;
 class DownloadArea;
@@ -88,6 +91,7 @@ private:
     bool newtideDataProcess();
     bool claimDownloadArea(DownloadArea &area, Outcome &outcome);
     bool captureCard(CardIdentity &card, Outcome &outcome);
+    bool fitsCardFormat(const QList<FileObject *> &installList, Outcome &outcome);
     bool placesAreOnCard(Installation &installation, const QList<FileObject *> &installList, Outcome &outcome);
     bool readManifest(Outcome &outcome);
     ManifestReader manifestReader();
@@ -96,10 +100,14 @@ private:
     int prepareSonarTracks();
     void carryOut(const QList<FileObject *> &installList, Installation &installation, const DownloadArea &area,
                   quint32 clusterSize, Outcome &outcome);
+    void installDownloaded(const QList<FileObject *> &installList, Installation &installation,
+                           ArchiveUnpacker &unpacker, quint32 clusterSize, Outcome &outcome);
+    bool readBack(Installation &installation, Outcome &outcome);
     bool cancelled(Outcome &outcome) const;
     bool uploadSonarTracks();
+    // fileArrived hears the download place of each file that arrived whole.
     bool downloadFiles(const QList<FileObject *> &installList, const DownloadArea &area, int &errorCode,
-                       QString &errorMessage);
+                       QString &errorMessage, const std::function<void(const QString &)> &fileArrived = {});
     bool finishRun(const Outcome &outcome);
     void releaseManifest();
     void waitForManager();

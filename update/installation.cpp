@@ -151,8 +151,10 @@ bool Installation::copyOntoCard(const QString &source, const QString &target, co
 {
     if (!stillTheSameCard())
         return false;
-    if (card().makeFolders(QFileInfo(target).absolutePath()) && copyFileToCard(source, target))
+    if (card().makeFolders(QFileInfo(target).absolutePath()) && copyFileToCard(source, target)) {
+        mCopied.append({ source, target });
         return true;
+    }
     // A card pulled out in the middle of a copy is a lost card, not a bad file.
     if (!stillTheSameCard())
         return false;
@@ -173,20 +175,24 @@ bool Installation::unpackArchives(const QList<FileObject *> &installList, const 
     bool result = true;
     mArchiveContents.clear();
     for (const FileObject *archive : installList) {
-        if (!isArchive(*archive))
-            continue;
-        const QString archivePath = downloadDir.filePath(targetPath(*archive));
-        QStringList extracted;
-        if (unzipArchive(archivePath, downloadDir.filePath(archiveFolder(*archive)), QString(), &extracted,
-                         unpackLimit(*archive, downloadDir))) {
-            QFile::remove(archivePath);
-            mArchiveContents.insert(archivePath, extracted);
-        } else {
-            qDebug() << "*** problem unzipping the file " << targetPath(*archive);
-            result = false;
-        }
+        if (isArchive(*archive))
+            result = unpackArchive(*archive, downloadDir) && result;
     }
     return result;
+}
+
+bool Installation::unpackArchive(const FileObject &archive, const QDir &downloadDir)
+{
+    const QString archivePath = downloadDir.filePath(targetPath(archive));
+    QStringList extracted;
+    if (!unzipArchive(archivePath, downloadDir.filePath(archiveFolder(archive)), QString(), &extracted,
+                      unpackLimit(archive, downloadDir))) {
+        qDebug() << "*** problem unzipping the file " << targetPath(archive);
+        return false;
+    }
+    QFile::remove(archivePath);
+    mArchiveContents.insert(archivePath, extracted);
+    return true;
 }
 
 bool Installation::checkPlaces(const QList<FileObject *> &installList, const QDir &cardRootDir, const QDir &chartsDir)

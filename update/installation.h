@@ -62,6 +62,9 @@ public:
     // area; an archive may not grow past its declared unzipped size (with a
     // margin) nor past the area's free space.
     bool unpackArchives(const QList<FileObject *> &installList, const QDir &downloadDir);
+    // One archive of the list, then deleted from the download area. Safe on
+    // a thread of its own while nothing else uses the installation.
+    bool unpackArchive(const FileObject &archive, const QDir &downloadDir);
     // Empties the archives' destination folders and removes superseded
     // files; nothing is removed unless every place resolves on the card.
     bool clearTheWay(const QList<FileObject *> &installList, const QDir &cardRootDir, const QDir &chartsDir);
@@ -76,6 +79,17 @@ public:
     // Copies what each archive held onto the card under its folder.
     bool installArchiveContents(const QList<FileObject *> &installList, const QDir &downloadDir,
                                 const QDir &cardRootDir);
+
+    // What the copies put on the card so far, for reading it back.
+    struct CopiedFile
+    {
+        QString source;
+        QString target;
+    };
+    QList<CopiedFile> copiedFiles() const { return mCopied; }
+    // The card is still the one the run started on (logged and noted as
+    // lost otherwise).
+    bool stillTheSameCard();
 
     // The card files that clearing the way deletes, as they are now: what the
     // space rule may count as freed.
@@ -103,7 +117,6 @@ private:
     QString onCard(const QDir &cardRootDir, const QString &relative);
     bool isOnCard(const QString &absolutePath);
     void refuse(const QString &path);
-    bool stillTheSameCard();
     bool copyOntoCard(const QString &source, const QString &target, const QString &shownName);
 
     bool mNewtide;
@@ -118,4 +131,5 @@ private:
     std::function<void()> mFileProcessed;
     // Archive (by its path in the download area) -> files it held, relative to its folder.
     QMap<QString, QStringList> mArchiveContents;
+    QList<CopiedFile> mCopied;
 };

@@ -5,6 +5,8 @@
 #include "installation.h"
 #include "serverhosts.h"
 
+#include <QDebug>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -98,4 +100,15 @@ QString unsafeManifestReason(const QList<FileObject *> &list)
             return reason;
     }
     return QString();
+}
+
+QByteArray checkableMd5(const FileObject &entry)
+{
+    static const QRegularExpression md5Pattern(QStringLiteral("^[0-9a-fA-F]{32}$"));
+    const QString md5 = entry.md5().trimmed();
+    if (md5Pattern.match(md5).hasMatch())
+        return md5.toLower().toLatin1();
+    if (!md5.isEmpty() && md5 != QLatin1String("0"))
+        qDebug() << "*** md5 not usable, file not checked: " << md5 << " for: " << entry.url();
+    return QByteArray();
 }

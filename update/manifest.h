@@ -28,3 +28,8 @@ QString unsafeManifestEntryReason(const FileObject &entry);
 
 // The reason of the first unacceptable entry; empty when all are acceptable.
 QString unsafeManifestReason(const QList<FileObject *> &list);
+
+// The md5 a downloaded file is checked against: the entry's "md5" when it
+// is 32 hex digits, in lower case. Empty (no check) when the entry has none;
+// the store writes "0" for that.
+QByteArray checkableMd5(const FileObject &entry);

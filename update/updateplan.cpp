@@ -47,6 +47,15 @@ quint64 diskSizeOnCard(const FileObject &entry, quint32 clusterSize)
     return saturatingMultiply(roundUpToCluster(average, clusterSize), files);
 }
 
+QList<FileObject *> downloadOrder(const QList<FileObject *> &installList)
+{
+    QList<FileObject *> archives;
+    QList<FileObject *> others;
+    for (FileObject *entry : installList)
+        (hasArchiveName(*entry) ? archives : others).append(entry);
+    return archives + others;
+}
+
 UpdatePlan planUpdate(const QList<FileObject *> &manifest, bool newtide, bool community, quint32 clusterSize)
 {
     UpdatePlan plan;

@@ -27,6 +27,10 @@ bool isCommunityFile(const FileObject &entry);
 // points (a destination naming the archive itself means the folder holding it).
 bool hasArchiveName(const FileObject &entry);
 
+// The order to download the install list in: archives first, so that each
+// can be unpacked while the plain files still download; otherwise as listed.
+QList<FileObject *> downloadOrder(const QList<FileObject *> &installList);
+
 // Newtide takes every entry that is not community content, community the rest.
 UpdatePlan planUpdate(const QList<FileObject *> &manifest, bool newtide, bool community, quint32 clusterSize);
 

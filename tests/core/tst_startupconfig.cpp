@@ -4,6 +4,7 @@
 #include "errorcodes.h"
 #include "titles.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,6 +27,8 @@ private slots:
     void errorNames();
     void pageOfTheServer_data();
     void pageOfTheServer();
+    void cardReadBack_data();
+    void cardReadBack();
 };
 
 void StartupConfigTest::commandLine_data()
@@ -164,6 +167,8 @@ void StartupConfigTest::errorNames_data()
     QTest::newRow("first own code") << 900 << "Timeout connection elapsed";
     QTest::newRow("906, a gap") << 906 << "Error unknown";
     QTest::newRow("907, after the gap") << 907 << "ErrorWritingDownloadedFile";
+    QTest::newRow("918") << 918 << "ErrorCardReadBackMismatch";
+    QTest::newRow("919") << 919 << "ErrorFileTooLargeForCard";
     QTest::newRow("negative") << -1 << "Error unknown";
 }
 
@@ -207,6 +212,30 @@ void StartupConfigTest::pageOfTheServer()
     QFETCH(QString, page);
     QFETCH(QString, server);
     QTEST(ServerHosts::isServerUrl(QUrl(page), server), "same");
+}
+
+void StartupConfigTest::cardReadBack_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("on");
+    QTest::newRow("not set") << QVariant() << true;
+    QTest::newRow("false") << QVariant("false") << false;
+    QTest::newRow("true") << QVariant("true") << true;
+}
+
+void StartupConfigTest::cardReadBack()
+{
+    QFETCH(QVariant, value);
+    QCoreApplication::setOrganizationName("Velamaris");
+    QCoreApplication::setApplicationName("Velamaris Tidemart");
+    QSettings settings;
+    if (value.isValid())
+        settings.setValue("CardReadBack", value);
+    else
+        settings.remove("CardReadBack");
+    settings.sync();
+    QTEST(cardReadBackSetting(), "on");
+    settings.remove("CardReadBack");
 }
 
 QTEST_GUILESS_MAIN(StartupConfigTest)

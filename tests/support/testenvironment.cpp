@@ -112,3 +112,35 @@ quint32 TestEnvironment::clusterSize(const QString &path) const
         return LinuxEnvironmentImpl::clusterSize(path);
     return mClusterBytes;
 }
+
+void TestEnvironment::setFileSystemType(const QString &type)
+{
+    QMutexLocker lock(&mMutex);
+    mFileSystemType = type;
+}
+
+void TestEnvironment::setCacheDropHook(std::function<void(const QString &)> hook)
+{
+    QMutexLocker lock(&mMutex);
+    mCacheDropHook = std::move(hook);
+}
+
+QString TestEnvironment::fileSystemType(const QString &path) const
+{
+    QMutexLocker lock(&mMutex);
+    if (mFileSystemType.isEmpty())
+        return LinuxEnvironmentImpl::fileSystemType(path);
+    return mFileSystemType;
+}
+
+bool TestEnvironment::dropCachedFile(const QString &path) const
+{
+    std::function<void(const QString &)> hook;
+    {
+        QMutexLocker lock(&mMutex);
+        hook = mCacheDropHook;
+    }
+    if (hook)
+        hook(path);
+    return LinuxEnvironmentImpl::dropCachedFile(path);
+}

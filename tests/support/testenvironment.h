@@ -6,6 +6,8 @@
 #include <QMutex>
 #include <QStringList>
 
+#include <functional>
+
 // The desktop platform layer with one test's own folders: the application
 // folder (update.ini, the updater, the accepted track formats) and the
 // temporary folder lie under root, and the removable volumes are the ones
@@ -30,6 +32,12 @@ public:
     // Every volume reports this allocation unit (0: unknown).
     void setClusterSize(quint32 bytes);
     void useRealClusterSize();
+    // Every volume reports this kind of file system (empty: the real one).
+    void setFileSystemType(const QString &type);
+    // Called with the path of every file whose cached copy is dropped, just
+    // before: a card that does not keep what was written is one whose file
+    // the hook changes.
+    void setCacheDropHook(std::function<void(const QString &path)> hook);
 
     QString updateIniPath() const override;
     QString autoUpdaterPath() const override;
@@ -39,6 +47,8 @@ public:
     QStringList removableVolumes() const override;
     bool freeSpace(const QString &path, quint64 &freeBytes, quint64 &totalBytes) const override;
     quint32 clusterSize(const QString &path) const override;
+    QString fileSystemType(const QString &path) const override;
+    bool dropCachedFile(const QString &path) const override;
 
 private:
     enum class Figure { Real, Fixed };
@@ -52,4 +62,6 @@ private:
     QMap<QString, quint64> mFreeBytesBelow;
     Figure mClusterSize = Figure::Real;
     quint32 mClusterBytes = 0;
+    QString mFileSystemType;
+    std::function<void(const QString &)> mCacheDropHook;
 };

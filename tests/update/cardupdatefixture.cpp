@@ -36,6 +36,9 @@ void CardUpdateFixture::startTest()
     mServer.server().clearRequests();
     mManifest = QJsonArray();
     mManifestUrl.clear();
+    mReadBack = true;
+    mEnvironment->setFileSystemType(QString());
+    mEnvironment->setCacheDropHook({});
     mOutcome = Outcome();
     mEnvironment->setClusterSize(4096);
     mEnvironment->setFreeBytes(1 << 30);
@@ -98,6 +101,7 @@ void CardUpdateFixture::runUpdate(bool newtide, bool community, const QString &i
     options.userId = "user-1";
     options.newtideEnabled = newtide;
     options.communityEnabled = community;
+    options.readBack = mReadBack;
     DownloadManagerTest process(mManager.get(), options);
     process.setManifestRetryPause(10);
     if (!inlineManifest.isNull())

@@ -61,6 +61,8 @@ protected:
     TestEnvironment *mEnvironment = nullptr;
     // Where the run fetches its manifest; the store's "/manifest.json" when empty.
     QString mManifestUrl;
+    // Whether the run reads the card back after the copies (the default).
+    bool mReadBack = true;
     std::unique_ptr<QTemporaryDir> mDir;
     QJsonArray mManifest;
     Outcome mOutcome;

@@ -3,6 +3,7 @@
 #include "tmpfsmount.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -106,6 +107,8 @@ void TidemartUpdateTest::updatesTheCardAndPrintsThePhases()
     // Its own log beside the program.
     const QStringList log = TestSupport::readLines(mDir->filePath("bin/tidemart-update.log"));
     QVERIFY(log.contains("-- Starting Newtide Data Process"));
+    // Read back from the card by default.
+    QVERIFY(log.filter(QRegularExpression("^- Read back from the card: 300000 bytes")).size() == 1);
     QCOMPARE(readFile(mDir->filePath("bin/log")), QByteArray("the store client's log\n"));
 }
 
@@ -113,8 +116,11 @@ void TidemartUpdateTest::inlineManifestFromAFile()
 {
     mServer.server().addRoute(HttpRoute::bytes("/files/b.ugc", "marks"));
     QVERIFY(writeFile(mDir->filePath("manifest.json"), manifest("b.ugc", "Velamari/Charts/UGC/b.ugc", 5)));
-    const auto result = update({ "--manifest-file", mDir->filePath("manifest.json"), "--card", card(), "--no-newtide" });
+    const auto result = update(
+        { "--manifest-file", mDir->filePath("manifest.json"), "--card", card(), "--no-newtide", "--no-read-back" });
     QCOMPARE(result.exitCode, 0);
+    const QStringList log = TestSupport::readLines(mDir->filePath("bin/tidemart-update.log"));
+    QVERIFY(log.filter(QRegularExpression("^- Read back from the card:")).isEmpty());
     QVERIFY(result.standardOutput.contains("ugc\n"));
     QCOMPARE(readFile(card("Velamari/Charts/UGC/b.ugc")), QByteArray("marks"));
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));

@@ -30,7 +30,18 @@ bool HttpExchange::sendPiece(httplib::DataSink &sink)
         return pause(faults.stallMs);
     }
 
+    if (faults.limitsRate()) {
+        if (!mClock.isValid())
+            mClock.start();
+        // Ahead of the line's pace: wait until the bytes sent are due.
+        const qint64 due = mSent * 1000 / faults.bytesPerSecond;
+        if (due > mClock.elapsed())
+            return pause(int(due - mClock.elapsed()));
+    }
+
     qint64 limit = qMin(kChunkSize, mAnswer.bodyLength - mSent);
+    if (faults.limitsRate())
+        limit = qMin(limit, qMax<qint64>(1, faults.bytesPerSecond / 100));
     if (faults.closes())
         limit = qMin(limit, faults.closeAfterBytes - mSent);
     if (faults.stalls() && !mStallDone)

@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 
 class HttpConnection;
 class HttpServer;
@@ -38,6 +39,8 @@ private:
     HttpAnswer mAnswer;
     HttpConnection &mConnection;
     QByteArray mChunk;
+    // Since the first piece, for the rate limit.
+    QElapsedTimer mClock;
     qint64 mSent = 0;
     bool mStallDone = false;
     bool mBodiless = false;

@@ -37,9 +37,16 @@ HttpFaults HttpFaults::wrongRange()
     return faults;
 }
 
+HttpFaults HttpFaults::rateLimit(qint64 bytesPerSecond)
+{
+    HttpFaults faults;
+    faults.bytesPerSecond = bytesPerSecond;
+    return faults;
+}
+
 bool HttpFaults::isEmpty() const
 {
-    return status <= 0 && !stalls() && !closes() && !trickles() && !wrongContentRange;
+    return status <= 0 && !stalls() && !closes() && !trickles() && !wrongContentRange && !limitsRate();
 }
 
 HttpFaults HttpFaults::fromJson(const QJsonObject &object)
@@ -52,5 +59,6 @@ HttpFaults HttpFaults::fromJson(const QJsonObject &object)
     faults.trickleBytes = object.value(QStringLiteral("trickleBytes")).toInt(0);
     faults.trickleMs = object.value(QStringLiteral("trickleMs")).toInt(0);
     faults.wrongContentRange = object.value(QStringLiteral("wrongContentRange")).toBool(false);
+    faults.bytesPerSecond = qint64(object.value(QStringLiteral("bytesPerSecond")).toDouble(0));
     return faults;
 }

@@ -23,6 +23,9 @@ struct HttpFaults
     // whole body, while sending only the bytes asked for (for clients that
     // must check where a resumed answer starts).
     bool wrongContentRange = false;
+    // Send the body no faster than this many bytes per second, evenly (a
+    // slow line rather than a stalling one).
+    qint64 bytesPerSecond = 0;
 
     // One fault each.
     static HttpFaults answerStatus(int status);
@@ -30,13 +33,15 @@ struct HttpFaults
     static HttpFaults closeAfter(qint64 bytes);
     static HttpFaults trickle(int bytes, int milliseconds);
     static HttpFaults wrongRange();
+    static HttpFaults rateLimit(qint64 bytesPerSecond);
 
     bool isEmpty() const;
     bool stalls() const { return stallAfterBytes >= 0; }
     bool closes() const { return closeAfterBytes >= 0; }
     bool trickles() const { return trickleBytes > 0; }
+    bool limitsRate() const { return bytesPerSecond > 0; }
 
     // Keys: "status", "stallAfterBytes", "stallMs", "closeAfterBytes",
-    // "trickleBytes", "trickleMs", "wrongContentRange".
+    // "trickleBytes", "trickleMs", "wrongContentRange", "bytesPerSecond".
     static HttpFaults fromJson(const QJsonObject &object);
 };

@@ -35,6 +35,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Folder for the generated archives (default: temporary)."),
                                      QStringLiteral("folder"));
+    const QCommandLineOption rate(QStringLiteral("rate-mb"),
+                                  QStringLiteral("Serve the chart files at no more than this many MB (10^6 bytes) per second."),
+                                  QStringLiteral("mb"), QStringLiteral("0"));
     const QCommandLineOption userId(QStringLiteral("user-id"),
                                     QStringLiteral("With --autostart, the page signs in as this user and joins the "
                                                    "sonar programme, so the update also uploads the card's sonar logs."),
@@ -47,7 +50,7 @@ int main(int argc, char *argv[])
                                        QStringLiteral("The first time-zone queries meet this fault (status, status503, "
                                                       "notxml, stall, cut), optionally followed by :count."),
                                        QStringLiteral("fault[:count]"));
-    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir, userId, uploadFault, zoneFault });
+    parser.addOptions({ port, autostart, versionId, versionText, bigSet, dataDir, userId, uploadFault, zoneFault, rate });
     parser.process(app);
 
     StoreSimulator::Options options;
@@ -57,6 +60,7 @@ int main(int argc, char *argv[])
     options.bigSetMib = parser.value(bigSet).toInt();
     options.dataDir = parser.value(dataDir);
     options.sonarUserId = parser.value(userId);
+    options.filesBytesPerSecond = qint64(parser.value(rate).toDouble() * 1e6);
 
     HttpServer server;
     if (!server.listen(quint16(parser.value(port).toUInt()))) {

@@ -3,6 +3,7 @@
 #include "generatedbody.h"
 #include "httpserver.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -139,9 +140,28 @@ bool StoreSimulator::buildSets()
                      bigArchive))
             return false;
         big.files << bigArchive;
+        // The benchmark set carries checksums, so that a run checks every download.
+        for (ChartFile &file : big.files)
+            file.md5 = md5Of(file);
         mSets << big;
     }
     return true;
+}
+
+QString StoreSimulator::md5Of(const ChartFile &file)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!file.localPath.isEmpty()) {
+        QFile zip(file.localPath);
+        if (zip.open(QIODevice::ReadOnly))
+            hash.addData(&zip);
+        return QString::fromLatin1(hash.result().toHex());
+    }
+    GeneratedBody body(file.size);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 got; (got = body.read(buffer.data(), buffer.size())) > 0;)
+        hash.addData(buffer.constData(), int(got));
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 QByteArray StoreSimulator::manifest(const QString &setId) const
@@ -160,7 +180,7 @@ QByteArray StoreSimulator::manifest(const QString &setId) const
             }
             object.insert(QStringLiteral("url"), baseUrl() + QStringLiteral("/files/") + set.id + QLatin1Char('/') + file.name);
             object.insert(QStringLiteral("destination_path"), file.destination);
-            object.insert(QStringLiteral("md5"), QString());
+            object.insert(QStringLiteral("md5"), file.md5);
             array.append(object);
         }
         return QJsonDocument(array).toJson(QJsonDocument::Compact);
@@ -226,7 +246,7 @@ void StoreSimulator::addRoutes()
         const QByteArray body = manifest(id);
         return body.isEmpty() ? HttpResponse::notFound() : HttpResponse::bytes(body, "application/json");
     }));
-    mServer->addRoute(HttpRoute::prefix(QStringLiteral("/files/"), [this](const HttpRequest &request) {
+    HttpRoute files = HttpRoute::prefix(QStringLiteral("/files/"), [this](const HttpRequest &request) {
         const QStringList parts = request.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (parts.size() != 3)
             return HttpResponse::notFound();
@@ -242,7 +262,10 @@ void StoreSimulator::addRoutes()
             }
         }
         return HttpResponse::notFound();
-    }));
+    });
+    if (mOptions.filesBytesPerSecond > 0)
+        files.setFaults(HttpFaults::rateLimit(mOptions.filesBytesPerSecond));
+    mServer->addRoute(files);
 
     const qint64 installerSize = 2 * MiB + 517;
     mServer->addRoute(HttpRoute::generated(QStringLiteral("/downloads/TidemartSetup.exe"), installerSize));

@@ -33,6 +33,8 @@ public:
         // Adds a chart set of this many MiB (several plain files and one
         // archive of many files) for benchmarks; 0 for none.
         int bigSetMib = 0;
+        // The chart files reach the client at no more than this (0: as fast as it goes).
+        qint64 filesBytesPerSecond = 0;
         // Folder for the generated archives; a temporary one when empty.
         QString dataDir;
         QString paymentDomain = QStringLiteral("paypal.example");
@@ -49,6 +51,7 @@ public:
         qint64 unzippedSize = 0;
         int totalFiles = 0;
         QString localPath;     // archives: the zip on disk
+        QString md5;           // empty: the manifest gives none
     };
 
     struct ChartSet
@@ -86,6 +89,8 @@ private:
     QByteArray catalogue() const;
 
     HttpServer *mServer;
+    static QString md5Of(const ChartFile &file);
+
     Options mOptions;
     std::unique_ptr<QTemporaryDir> mTemporaryData;
     QString mDataDir;
