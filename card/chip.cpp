@@ -1,5 +1,6 @@
 #include "chip.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -18,8 +19,7 @@ bool readTagLine(const QDir &root, QString &tag)
     QFile file(root.filePath(TagFileName));
     if (!file.exists() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    QTextStream in(&file);
-    tag = in.readLine().trimmed();
+    tag = Chip::tagFromText(file.readAll());
     return true;
 }
 } // namespace
@@ -94,13 +94,30 @@ const ChartIndexEntry *Chip::pewterEntry() const
 
 std::vector<ChartIndexEntry> Chip::parseIndex(const QString &indexPath)
 {
-    std::vector<ChartIndexEntry> entries;
     QFile file(indexPath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return entries;
+        return {};
+    return parseIndexText(file.readAll());
+}
+
+QString Chip::tagFromText(const QByteArray &text)
+{
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
+    QTextStream in(&buffer);
+    return in.readLine().trimmed();
+}
+
+std::vector<ChartIndexEntry> Chip::parseIndexText(const QByteArray &text)
+{
+    std::vector<ChartIndexEntry> entries;
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
 
     std::unique_ptr<ChartIndexEntry> current;
-    QTextStream in(&file);
+    QTextStream in(&buffer);
     while (!in.atEnd()) {
         const QString line = in.readLine();
         const int colon = line.indexOf(QLatin1Char(':'));

@@ -57,6 +57,10 @@ public:
     static bool containsOldChartFiles(const QDir &directory);
     // Complete records of an index file, in file order.
     static std::vector<ChartIndexEntry> parseIndex(const QString &indexPath);
+    // The same for the index's bytes as a file opened as text would give them.
+    static std::vector<ChartIndexEntry> parseIndexText(const QByteArray &text);
+    // The tag in the bytes of a tag file: its first line, trimmed.
+    static QString tagFromText(const QByteArray &text);
 
 private:
     std::vector<ChartIndexEntry> mEntries;

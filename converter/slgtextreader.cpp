@@ -112,6 +112,15 @@ CSlgTextReader::CSlgTextReader(const std::string &path)
         mBuffer.resize(kReadBlock + kLookAhead);
 }
 
+CSlgTextReader::CSlgTextReader(const char *data, std::size_t size)
+    : mLine(kLineBufferSize)
+{
+    static const char kEmpty = '\0';
+    mData = data ? data : &kEmpty;
+    mDataSize = data ? size : 0;
+    mBuffer.resize((mDataSize < kReadBlock ? mDataSize : kReadBlock) + kLookAhead);
+}
+
 CSlgTextReader::~CSlgTextReader()
 {
     Close();
@@ -122,6 +131,22 @@ void CSlgTextReader::Close()
     if (mFile)
         std::fclose(mFile);
     mFile = nullptr;
+    mData = nullptr;
+}
+
+std::size_t CSlgTextReader::ReadBytes(char *target, std::size_t count)
+{
+    if (mData) {
+        const std::size_t left = mDataSize - mDataPos;
+        const std::size_t got = count < left ? count : left;
+        std::memcpy(target, mData + mDataPos, got);
+        mDataPos += got;
+        return got;
+    }
+    const std::size_t got = std::fread(target, 1, count, mFile);
+    if (got == 0 && std::ferror(mFile))
+        mReadError = true;
+    return got;
 }
 
 bool CSlgTextReader::Refill()
@@ -132,21 +157,17 @@ bool CSlgTextReader::Refill()
         mPos = 0;
     }
     while (!mEndOfFile && !mReadError && mEnd < kLookAhead) {
-        const std::size_t got = std::fread(mBuffer.data() + mEnd, 1, mBuffer.size() - mEnd, mFile);
+        const std::size_t got = ReadBytes(mBuffer.data() + mEnd, mBuffer.size() - mEnd);
         mEnd += got;
-        if (got == 0) {
-            if (std::ferror(mFile))
-                mReadError = true;
-            else
-                mEndOfFile = true;
-        }
+        if (got == 0 && !mReadError)
+            mEndOfFile = true;
     }
     return mEnd > 0;
 }
 
 CSlgTextReader::LineResult CSlgTextReader::ReadLine()
 {
-    if (!mFile)
+    if (!IsOpen())
         return LineResult::Error;
     if (mEnd - mPos < kLookAhead)
         Refill();

@@ -20,12 +20,14 @@ public:
     static constexpr int kFieldsNeeded = 22;
 
     explicit CSlgTextReader(const std::string &path);
+    // Reads the dump from size bytes at data, which must outlive the reader.
+    CSlgTextReader(const char *data, std::size_t size);
     virtual ~CSlgTextReader();
 
     CSlgTextReader(const CSlgTextReader &) = delete;
     CSlgTextReader &operator=(const CSlgTextReader &) = delete;
 
-    bool IsOpen() const { return mFile != nullptr; }
+    bool IsOpen() const { return mFile != nullptr || mData != nullptr; }
 
     // 0 a point was read, 3 format error (header or over-long line),
     // 4 read failure, 5 end of data. Lines with fewer than 22 fields (an empty
@@ -40,10 +42,16 @@ private:
     // return before a line feed is dropped), without the line feed.
     LineResult ReadLine();
     bool Refill();
+    // Up to count bytes of the file or the memory into target; 0 at the end
+    // or on a read error (mReadError).
+    std::size_t ReadBytes(char *target, std::size_t count);
     void ParseLine(TrackPoint &point, char **fieldStarts);
 
     std::string mPath;
     FILE *mFile = nullptr;
+    const char *mData = nullptr;
+    std::size_t mDataSize = 0;
+    std::size_t mDataPos = 0;
     bool mHeaderChecked = false;
     bool mEndOfFile = false;
     bool mReadError = false;

@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -34,32 +35,54 @@ CStkReader::CStkReader(const std::string &path)
     mStatus = Validate();
 }
 
+CStkReader::CStkReader(const unsigned char *data, std::size_t size)
+    : mPath("(memory)")
+{
+    static const unsigned char kEmpty = 0;
+    mData = data ? data : &kEmpty;
+    mDataSize = data ? size : 0;
+    mStatus = Validate();
+}
+
 CStkReader::~CStkReader()
 {
     if (mFile)
         std::fclose(mFile);
 }
 
+std::size_t CStkReader::ReadBytes(unsigned char *target, std::size_t count)
+{
+    if (!mData)
+        return std::fread(target, 1, count, mFile);
+    const std::size_t left = mDataSize - mDataPos;
+    const std::size_t got = count < left ? count : left;
+    std::memcpy(target, mData + mDataPos, got);
+    mDataPos += got;
+    return got;
+}
+
 int CStkReader::Validate()
 {
-    mFile = std::fopen(mPath.c_str(), "rb");
-    if (!mFile)
-        return 4;
+    if (!mData) {
+        mFile = std::fopen(mPath.c_str(), "rb");
+        if (!mFile)
+            return 4;
+    }
 
     unsigned char preamble[StkPreamble::kSize];
-    if (std::fread(preamble, 1, sizeof preamble, mFile) != sizeof preamble)
+    if (ReadBytes(preamble, sizeof preamble) != sizeof preamble)
         return 4;
     mPreamble = StkPreamble::decode(preamble);
     if (!mPreamble.isReadable())
         return 3;
 
     unsigned char header[StkHeader::kSize];
-    if (std::fread(header, 1, sizeof header, mFile) != sizeof header)
+    if (ReadBytes(header, sizeof header) != sizeof header)
         return 4;
     mHeader = StkHeader::decode(header);
 
-    uint64_t size = 0;
-    if (!Platform::fileSize(mPath, size))
+    uint64_t size = mDataSize;
+    if (!mData && !Platform::fileSize(mPath, size))
         size = 0;
 
     ReportHeader();
@@ -88,11 +111,11 @@ void CStkReader::ReportHeader() const
 
 int CStkReader::ReadPoint(TrackPoint &point)
 {
-    if (mStatus != 0 || !mFile)
+    if (mStatus != 0 || (!mFile && !mData))
         return 4;
     unsigned char record[StkFormat::kPointSize];
-    if (std::fread(record, 1, sizeof record, mFile) != sizeof record)
-        return std::feof(mFile) ? 5 : 4;
+    if (ReadBytes(record, sizeof record) != sizeof record)
+        return !mData && !std::feof(mFile) ? 4 : 5;
     StkFormat::decodePoint(record, mHeader.mDepthUnit, point);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "stkpreamble.h"
 #include "trackpoint.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -14,6 +15,8 @@ class CStkReader
 public:
     // Validates at once; see Status().
     explicit CStkReader(const std::string &path);
+    // Reads the track from size bytes at data, which must outlive the reader.
+    CStkReader(const unsigned char *data, std::size_t size);
     virtual ~CStkReader();
 
     CStkReader(const CStkReader &) = delete;
@@ -40,11 +43,16 @@ public:
 
 private:
     int Validate();
+    // Up to count bytes of the file or the memory into target.
+    std::size_t ReadBytes(unsigned char *target, std::size_t count);
     void ReportHeader() const;
 
     std::string mPath;
     StkPreamble mPreamble;
     StkHeader mHeader;
     FILE *mFile = nullptr;
+    const unsigned char *mData = nullptr;
+    std::size_t mDataSize = 0;
+    std::size_t mDataPos = 0;
     int mStatus = 4;
 };

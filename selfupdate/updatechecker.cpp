@@ -1,5 +1,6 @@
 #include "updatechecker.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -9,7 +10,6 @@
 #include <QTextStream>
 
 namespace {
-// The version document is cut up by text search, not parsed as XML.
 QString taggedValue(const QString &text, const QString &tag)
 {
     const QString open = QLatin1Char('<') + tag + QLatin1Char('>');
@@ -50,26 +50,44 @@ bool UpdateChecker::readUpdateIni(const QString &path)
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
+    return parseUpdateIni(file.readAll(), mCurrentVersionId, mUpdateUrl);
+}
+
+bool UpdateChecker::parseUpdateIni(const QByteArray &text, int &versionId, QString &url)
+{
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
     bool versionRead = false;
     bool urlRead = false;
-    QTextStream in(&file);
+    QTextStream in(&buffer);
     in.setCodec("ISO-8859-1");
     while (!in.atEnd()) {
         const QString line = in.readLine();
         const QStringList parts = line.split(QLatin1Char('='));
         if (line.contains(QLatin1String("version_id"))) {
             if (parts.size() >= 2) {
-                mCurrentVersionId = parts.at(1).trimmed().toInt();
+                versionId = parts.at(1).trimmed().toInt();
                 versionRead = true;
             }
         } else if (line.contains(QLatin1String("url"))) {
             if (parts.size() >= 2) {
-                mUpdateUrl = parts.at(1).trimmed();
+                url = parts.at(1).trimmed();
                 urlRead = true;
             }
         }
     }
     return versionRead && urlRead;
+}
+
+UpdateChecker::VersionDocument UpdateChecker::parseVersionDocument(const QByteArray &body)
+{
+    const QString text = QString::fromLatin1(body);
+    VersionDocument document;
+    document.version = taggedValue(text, QStringLiteral("version"));
+    document.versionId = taggedValue(text, QStringLiteral("versionId")).toInt();
+    document.downloadUrl = taggedValue(text, QStringLiteral("url"));
+    return document;
 }
 
 void UpdateChecker::checkForUpdate()
@@ -88,11 +106,10 @@ void UpdateChecker::updateFinished(QNetworkReply *reply)
     if (reply->error() != QNetworkReply::NoError) {
         qDebug() << "WARNING: Error updating: " << reply->errorString();
     } else {
-        const QString body = QString::fromLatin1(reply->readAll());
-        mLatestVersion = taggedValue(body, QStringLiteral("version"));
-        const int versionId = taggedValue(body, QStringLiteral("versionId")).toInt();
-        downloadUrl = taggedValue(body, QStringLiteral("url"));
-        available = mCurrentVersionId < versionId;
+        const VersionDocument document = parseVersionDocument(reply->readAll());
+        mLatestVersion = document.version;
+        downloadUrl = document.downloadUrl;
+        available = mCurrentVersionId < document.versionId;
     }
     reply->deleteLater();
     mUpdateAvailable = available;

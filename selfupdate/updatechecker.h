@@ -15,6 +15,14 @@ class UpdateChecker : public QObject
     Q_OBJECT
 
 public:
+    // The values cut out of the version service's answer.
+    struct VersionDocument
+    {
+        QString version;
+        int versionId = 0;
+        QString downloadUrl;
+    };
+
     explicit UpdateChecker(QObject *parent = nullptr);
 
     // Writes the five lines of "update.ini" for this server, platform and version.
@@ -22,6 +30,11 @@ public:
                                int versionId);
     // Reads the version id and the version document's URL; true when both were found.
     bool readUpdateIni(const QString &path);
+    // The same for the file's bytes as read in text mode: sets versionId and
+    // url from the lines that give them, leaves them alone otherwise.
+    static bool parseUpdateIni(const QByteArray &text, int &versionId, QString &url);
+    // The version document is cut up by text search, not parsed as XML.
+    static VersionDocument parseVersionDocument(const QByteArray &body);
 
     void checkForUpdate();
 

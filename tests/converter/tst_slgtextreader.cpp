@@ -96,6 +96,30 @@ QVector<TrackPoint> SlgTextReaderTest::readAll(const QString &path, int &finalRe
     TrackPoint point;
     while ((finalResult = reader.ReadPoint(point)) == 0)
         points << point;
+
+    // The same bytes read from memory give the same points and the same end.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return points;
+    const QByteArray bytes = file.readAll();
+    CSlgTextReader memoryReader(bytes.constData(), std::size_t(bytes.size()));
+    TrackPoint memoryPoint;
+    int memoryResult;
+    int index = 0;
+    while ((memoryResult = memoryReader.ReadPoint(memoryPoint)) == 0) {
+        if (index >= points.size()) {
+            QTest::qFail("memory reader gave more points", __FILE__, __LINE__);
+            break;
+        }
+        const TrackPoint &fromFile = points[index++];
+        if (memoryPoint.DepthValid != fromFile.DepthValid || memoryPoint.PositionValid != fromFile.PositionValid
+            || memoryPoint.TimeValid != fromFile.TimeValid || memoryPoint.PositionX != fromFile.PositionX
+            || memoryPoint.PositionY != fromFile.PositionY || memoryPoint.TimeOffset != fromFile.TimeOffset
+            || std::memcmp(&memoryPoint.Depth, &fromFile.Depth, sizeof(float)) != 0)
+            QTest::qFail(qPrintable(QStringLiteral("point %1 differs in memory").arg(index - 1)), __FILE__, __LINE__);
+    }
+    if (index != points.size() || memoryResult != finalResult)
+        QTest::qFail("memory reader ended differently", __FILE__, __LINE__);
     return points;
 }
 

@@ -408,6 +408,11 @@ void StkFormatTest::versionCheck()
     QCOMPARE(reader.Status(), status);
     TrackPoint point;
     QCOMPARE(reader.ReadPoint(point), status == 0 ? 0 : 4);
+    // The same bytes in memory read alike, to the end of the points.
+    CStkReader memory(reinterpret_cast<const unsigned char *>(data.constData()), std::size_t(data.size()));
+    QCOMPARE(memory.Status(), status);
+    QCOMPARE(memory.ReadPoint(point), status == 0 ? 0 : 4);
+    QCOMPARE(memory.ReadPoint(point), status == 0 ? 5 : 4);
 }
 
 void StkFormatTest::sizeMustMatchPointCount_data()
@@ -435,6 +440,8 @@ void StkFormatTest::sizeMustMatchPointCount()
     TestSupport::writeFile(path, data);
     CStkReader reader(local8(path));
     QCOMPARE(reader.Status(), status);
+    CStkReader memory(reinterpret_cast<const unsigned char *>(data.constData()), std::size_t(data.size()));
+    QCOMPARE(memory.Status(), status);
 }
 
 void StkFormatTest::hostileHeaderTextsStayInBounds()
