@@ -2,11 +2,17 @@
 
 #include "environment.h"
 
+#include <limits>
+
 quint64 roundUpToCluster(quint64 size, quint32 cluster)
 {
-    if (cluster == 0)
+    if (cluster == 0 || size % cluster == 0)
         return size;
-    return (size + cluster - 1) / cluster * cluster;
+    // The last cluster past 64 bits: no card holds it, so say the most.
+    const quint64 whole = size / cluster;
+    if (whole >= std::numeric_limits<quint64>::max() / cluster)
+        return std::numeric_limits<quint64>::max();
+    return (whole + 1) * cluster;
 }
 
 quint64 sizeOnCard(const QFileInfoList &files, quint32 cluster)

@@ -3,7 +3,23 @@
 #include "cardspace.h"
 #include "fileobject.h"
 
-#include <cmath>
+#include <limits>
+
+namespace {
+// Sizes come from the manifest: a sum or product past 64 bits means "more
+// than any card holds", never a small number that wrapped around.
+constexpr quint64 MaxSize = std::numeric_limits<quint64>::max();
+
+quint64 saturatingAdd(quint64 a, quint64 b)
+{
+    return a > MaxSize - b ? MaxSize : a + b;
+}
+
+quint64 saturatingMultiply(quint64 a, quint64 b)
+{
+    return b != 0 && a > MaxSize / b ? MaxSize : a * b;
+}
+} // namespace
 
 bool isCommunityFile(const FileObject &entry)
 {
@@ -24,10 +40,11 @@ quint64 diskSizeOnCard(const FileObject &entry, quint32 clusterSize)
     const quint64 size = quint64(qMax<qint64>(0, entry.size()));
     if (!hasArchiveName(entry) || entry.totalFiles() == 0)
         return roundUpToCluster(size, clusterSize);
-    const auto average = quint64(std::ceil(double(entry.unzippedSize()) / double(entry.totalFiles())));
+    const quint64 files = entry.totalFiles();
+    const quint64 average = entry.unzippedSize() / files + (entry.unzippedSize() % files != 0 ? 1 : 0);
     if (average == 0)
         return roundUpToCluster(size, clusterSize);
-    return roundUpToCluster(average, clusterSize) * entry.totalFiles();
+    return saturatingMultiply(roundUpToCluster(average, clusterSize), files);
 }
 
 QList<FileObject *> downloadOrder(const QList<FileObject *> &installList)
@@ -49,11 +66,12 @@ UpdatePlan planUpdate(const QList<FileObject *> &manifest, bool newtide, bool co
         plan.accepted.append(accepted);
         if (!accepted)
             continue;
-        plan.downloadBytes += quint64(qMax<qint64>(0, entry->size()));
-        plan.diskSize += diskSizeOnCard(*entry, clusterSize);
+        plan.downloadBytes = saturatingAdd(plan.downloadBytes, quint64(qMax<qint64>(0, entry->size())));
+        plan.diskSize = saturatingAdd(plan.diskSize, diskSizeOnCard(*entry, clusterSize));
         if (communityFile && hasArchiveName(*entry)) {
             archives.append(entry);
-            plan.filesToProcess += int(entry->totalFiles());
+            plan.filesToProcess =
+                int(qMin<qint64>(std::numeric_limits<int>::max(), qint64(plan.filesToProcess) + entry->totalFiles()));
         } else {
             plan.installList.append(entry);
             plan.filesToProcess += 1;
@@ -65,5 +83,5 @@ UpdatePlan planUpdate(const QList<FileObject *> &manifest, bool newtide, bool co
 
 bool hasRoomFor(quint64 newFilesSize, quint64 freeBytes, quint64 removedBytes, quint32 clusterSize)
 {
-    return clusterSize != 0 && freeBytes + removedBytes >= newFilesSize;
+    return clusterSize != 0 && saturatingAdd(freeBytes, removedBytes) >= newFilesSize;
 }

@@ -27,6 +27,9 @@ void CardSpaceTest::roundedToClusters_data()
     QTest::newRow("nothing") << quint64(0) << 4096u << quint64(0);
     QTest::newRow("beyond 4 GiB") << (quint64(1) << 33) + 1 << 65536u << (quint64(1) << 33) + 65536;
     QTest::newRow("cluster size unknown") << quint64(5000) << 0u << quint64(5000);
+    // Rounding up must not wrap around to a small size.
+    QTest::newRow("last cluster past 64 bits") << std::numeric_limits<quint64>::max() - 1 << 4096u
+                                               << std::numeric_limits<quint64>::max();
 }
 
 void CardSpaceTest::roundedToClusters()

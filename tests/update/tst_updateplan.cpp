@@ -19,7 +19,7 @@ std::unique_ptr<FileObject> entry(const QString &text)
                                                parts.at(0), QString());
     if (parts.size() == 4) {
         object->setTotalFiles(parts.at(2).toUInt());
-        object->setUnzippedSize(parts.at(3).toUInt());
+        object->setUnzippedSize(parts.at(3).toULongLong());
     }
     return object;
 }
@@ -111,6 +111,12 @@ void UpdatePlanTest::sizeOnTheCard_data()
     QTest::newRow("archive of empty members") << "r.zip:5000:3:0" << 4096u << quint64(8192);
     QTest::newRow("members count only for archives") << "m.ugc:5000:4:10" << 4096u << quint64(8192);
     QTest::newRow("cluster size unknown") << "a.vl2:5000" << 0u << quint64(0);
+    // Declared sizes past what 64 bits hold are "more than any card", not a
+    // number that wrapped around to something small.
+    QTest::newRow("contents declared at the 64-bit limit") << "r.zip:5000:1:18446744073709551615" << 4096u
+                                                           << std::numeric_limits<quint64>::max();
+    QTest::newRow("members times clusters past 64 bits") << "r.zip:5000:4294967295:18446744073709551615" << 4096u
+                                                         << std::numeric_limits<quint64>::max();
 }
 
 void UpdatePlanTest::sizeOnTheCard()
