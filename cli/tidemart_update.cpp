@@ -64,11 +64,19 @@ int main(int argc, char *argv[])
                                         QStringLiteral("ms"), QStringLiteral("20000"));
     const QCommandLineOption noReadBack(QStringLiteral("no-read-back"),
                                         QStringLiteral("Do not read the copied files back from the card."));
-    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, noReadBack });
+    const QCommandLineOption sonar(QStringLiteral("sonar"),
+                                   QStringLiteral("Collect the card's sonar logs; with --user-id, convert and "
+                                                  "upload them. Without a manifest, the charts are left alone."));
+    const QCommandLineOption userId(QStringLiteral("user-id"), QStringLiteral("The store user the tracks belong to."),
+                                    QStringLiteral("id"));
+    parser.addOptions({ manifestUrl, manifestFile, card, noNewtide, noCommunity, retryPause, noReadBack, sonar, userId });
     parser.process(app);
 
-    if (!parser.isSet(card) || parser.isSet(manifestUrl) == parser.isSet(manifestFile)) {
-        std::fprintf(stderr, "tidemart-update: give --card and one of --manifest-url or --manifest-file\n");
+    const bool hasManifest = parser.isSet(manifestUrl) || parser.isSet(manifestFile);
+    if (!parser.isSet(card) || (parser.isSet(manifestUrl) && parser.isSet(manifestFile))
+        || (!hasManifest && !parser.isSet(sonar))) {
+        std::fprintf(stderr, "tidemart-update: give --card and one of --manifest-url or --manifest-file "
+                             "(or --sonar alone)\n");
         return 1;
     }
     QString manifestText;
@@ -106,9 +114,11 @@ int main(int argc, char *argv[])
     options.manifestUrl = parser.value(manifestUrl);
     options.downloadDirPath = downloadDir;
     options.cardRootPath = cardRoot;
-    options.newtideEnabled = !parser.isSet(noNewtide);
-    options.communityEnabled = !parser.isSet(noCommunity);
+    options.newtideEnabled = hasManifest && !parser.isSet(noNewtide);
+    options.communityEnabled = hasManifest && !parser.isSet(noCommunity);
     options.readBack = !parser.isSet(noReadBack);
+    options.sonarEnabled = parser.isSet(sonar);
+    options.userId = parser.value(userId);
     DownloadManagerTest process(&manager, options);
     process.setApplicationDir(environment->applicationDir());
     process.setManifestRetryPause(parser.value(retryPause).toInt());
@@ -117,6 +127,12 @@ int main(int argc, char *argv[])
 
     int status = 1;
     QObject::connect(&process, &DownloadManagerTest::preparingForDownload, &app, [] { phase(QStringLiteral("init")); });
+    QObject::connect(&process, &DownloadManagerTest::searchingUGDTracks, &app, [] { phase(QStringLiteral("searchingtrack")); });
+    QObject::connect(&process, &DownloadManagerTest::convertingUGDTracks, &app, [] { phase(QStringLiteral("trackconversion")); });
+    QObject::connect(&process, &DownloadManagerTest::uploadingUGDTracks, &app, [] { phase(QStringLiteral("uploadtrack")); });
+    QObject::connect(&process, &DownloadManagerTest::sonarTrackReport, &app, [](int uploaded, int already, int corrupted) {
+        phase(QStringLiteral("sonar %1 uploaded, %2 already uploaded, %3 corrupted").arg(uploaded).arg(already).arg(corrupted));
+    });
     QObject::connect(&process, &DownloadManagerTest::startDownloadingChart, &app, [] { phase(QStringLiteral("download")); });
     QObject::connect(&process, &DownloadManagerTest::startInstallingChart, &app, [] { phase(QStringLiteral("install")); });
     QObject::connect(&process, &DownloadManagerTest::startInstallingUGC, &app, [] { phase(QStringLiteral("ugc")); });

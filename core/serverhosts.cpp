@@ -11,6 +11,8 @@ QString development() { return QStringLiteral(TIDEMART_DEV_HOST); }
 QString beta() { return QStringLiteral(TIDEMART_BETA_HOST); }
 QString organizationDomain() { return QStringLiteral(TIDEMART_ORG_DOMAIN); }
 QString companySite() { return QStringLiteral(TIDEMART_COMPANY_SITE); }
+QString upload() { return QStringLiteral(TIDEMART_UPLOAD_HOST); }
+QString timeZone() { return QStringLiteral(TIDEMART_TIMEZONE_HOST); }
 
 namespace {
 int defaultPort(const QUrl &url)

@@ -12,6 +12,9 @@ QString development();
 QString beta();
 QString organizationDomain();
 QString companySite();
+// The track-upload service and the public time-zone service.
+QString upload();
+QString timeZone();
 
 // Whether url is a page of the server written as serverAddress ("host" or
 // "host:port", as in serverIp.txt). Hosts compare as URLs do (letter case,

@@ -5,6 +5,7 @@
 #include "chip.h"
 #include "fileobject.h"
 #include "partialdownloads.h"
+#include "sonarfolders.h"
 
 #include <QDebug>
 #include <QDirIterator>
@@ -93,7 +94,8 @@ bool removeDirectoryTree(const QDir &directory)
 
 void clearDownloadArea(const QDir &downloadDir)
 {
-    const QDir ugdDir(downloadDir.absoluteFilePath(QStringLiteral("../ugd")));
+    // Cleaned: "Download/../ugd" leads nowhere once (or while) Download is missing.
+    const QDir ugdDir(SonarFolders::workFolder(downloadDir.absolutePath()));
     QDir().mkpath(ugdDir.absolutePath());
     removeAllButPartialDownloads(downloadDir);
     removeDirectoryTree(ugdDir);

@@ -15,6 +15,7 @@
 #include "manifestreader.h"
 #include "partialdownloads.h"
 #include "runlog.h"
+#include "trackcollector.h"
 #include "updateplan.h"
 #include "veldownloadmanager.h"
 
@@ -53,6 +54,21 @@ void DownloadManagerTest::setManifestText(const QString &text)
 void DownloadManagerTest::setManifestRetryPause(int milliseconds)
 {
     mManifestRetryPause = milliseconds;
+}
+
+void DownloadManagerTest::setToolDir(const QDir &directory)
+{
+    mToolDir = directory;
+}
+
+void DownloadManagerTest::setTrackServices(const TrackServices &services)
+{
+    mTrackServices = services;
+}
+
+void DownloadManagerTest::setSonarTimings(const SonarTimings &timings)
+{
+    mSonarTimings = timings;
 }
 
 void DownloadManagerTest::run()
@@ -138,18 +154,6 @@ ManifestReader DownloadManagerTest::manifestReader()
 bool DownloadManagerTest::getManifest()
 {
     return manifestReader().readFromUrl(mOptions.manifestUrl, mManifest) == ManifestReader::Result::Read;
-}
-
-// Sonar logs are not collected by this build; the step keeps its place in
-// the run, between the space rule and the download.
-int DownloadManagerTest::prepareSonarTracks()
-{
-    return 0;
-}
-
-bool DownloadManagerTest::uploadSonarTracks()
-{
-    return true;
 }
 
 // Sonar upload, download, preparation and installation, each only when
@@ -307,30 +311,4 @@ void DownloadManagerTest::calculateProgressBarParameter(qint64 totalBytes, int t
     qDebug() << "TotalMBytesToProcess " << weights.megabytes;
     qDebug() << "TotalFilesToConvert " << weights.tracks;
     qDebug() << "TotalFileToProcess " << weights.files;
-}
-
-void DownloadManagerTest::uploadProgress(qint64 bytesSent, qint64 bytesTotal)
-{
-    qDebug() << "Upload in progress.. " << QStringLiteral("%1/%2").arg(bytesSent).arg(bytesTotal);
-}
-
-void DownloadManagerTest::uploadFinished(QNetworkReply *reply)
-{
-    if (reply)
-        reply->deleteLater();
-}
-
-void DownloadManagerTest::uploadError(QNetworkReply::NetworkError code)
-{
-    qDebug() << "***** Upload Error: " << int(code);
-}
-
-void DownloadManagerTest::utcFinished(QNetworkReply *reply)
-{
-    if (reply)
-        reply->deleteLater();
-}
-
-void DownloadManagerTest::utcError(QNetworkReply::NetworkError)
-{
 }

@@ -3,6 +3,7 @@
 #include "cardupdateoptions.h"
 #include "manifestreader.h"
 #include "runprogress.h"
+#include "trackservices.h"
 
 #include <QDir>
 #include <QList>
@@ -11,6 +12,8 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 class ArchiveUnpacker;
 class CardIdentity;
@@ -18,6 +21,7 @@ class Chip;
 class DownloadArea;
 class FileObject;
 class Installation;
+class TrackCollector;
 class VelDownloadAction;
 class VelDownloadManager;
 struct UpdatePlan;
@@ -38,6 +42,12 @@ public:
     void setManifestText(const QString &text);
     // Pause between two attempts to fetch the manifest (20 s in production).
     void setManifestRetryPause(int milliseconds);
+    // Where Sondrak, Sondump and Wakeform are; the program's folder unless set.
+    void setToolDir(const QDir &directory);
+    // The sonar services; unless set, the build's or those "trackServers.txt"
+    // in the application folder names.
+    void setTrackServices(const TrackServices &services);
+    void setSonarTimings(const SonarTimings &timings);
 
     // Fetches the manifest from the manifest URL and parses it into the run's list.
     bool getManifest();
@@ -65,11 +75,6 @@ private slots:
     void actionProgress(qint64 bytesReceived);
     void started(VelDownloadAction *action);
     void finished(VelDownloadAction *action);
-    void uploadProgress(qint64 bytesSent, qint64 bytesTotal);
-    void uploadFinished(QNetworkReply *reply);
-    void uploadError(QNetworkReply::NetworkError code);
-    void utcFinished(QNetworkReply *reply);
-    void utcError(QNetworkReply::NetworkError code);
     void calculateProgressBarParameter(qint64 totalBytes, int tracks, int files);
 
 protected:
@@ -119,6 +124,12 @@ private:
     QDir mApplicationDir;
     int mManifestRetryPause = 20000;
     QList<FileObject *> mManifest;
+    std::optional<QDir> mToolDir;
+    std::optional<TrackServices> mTrackServices;
+    SonarTimings mSonarTimings;
+    // The sonar step of the run, from the search to the report.
+    std::unique_ptr<TrackCollector> mTrackCollector;
+    int mTracksToConvert = 0;
 
     RunProgress mProgress;
 };

@@ -26,6 +26,11 @@ void RunProgress::clearTracks()
     mTracksUploaded = 0;
 }
 
+void RunProgress::scaleUploadWeight(double factor)
+{
+    mPerUploadedTrack = float(mPerUploadedTrack * factor);
+}
+
 float RunProgress::percent() const
 {
     if (mCompleted)

@@ -19,6 +19,9 @@ public:
     void setWeights(const ProgressWeights &weights);
     // The tracks neither weigh nor count.
     void clearTracks();
+    // Multiplies the weight of one uploaded track (the files sent are not
+    // always as many as the tracks weighed).
+    void scaleUploadWeight(double factor);
 
     void addBytes(qint64 bytes) { mBytesDownloaded += bytes; }
     void addFile() { ++mFilesProcessed; }

@@ -72,6 +72,18 @@ QDir TestEnvironment::applicationDir() const
     return QDir(mRoot + QStringLiteral("/app"));
 }
 
+void TestEnvironment::setProgramDir(const QString &folder)
+{
+    QMutexLocker lock(&mMutex);
+    mProgramDir = folder;
+}
+
+QDir TestEnvironment::programDir() const
+{
+    QMutexLocker lock(&mMutex);
+    return mProgramDir.isEmpty() ? LinuxEnvironmentImpl::programDir() : QDir(mProgramDir);
+}
+
 QDir TestEnvironment::installerTempDir() const
 {
     return QDir(mRoot + QStringLiteral("/tmp/VelamarisBKTemp"));

@@ -32,6 +32,9 @@ public:
     // Every volume reports this allocation unit (0: unknown).
     void setClusterSize(quint32 bytes);
     void useRealClusterSize();
+    // Where the product finds its helper programs (the track tools); the
+    // test program's own folder unless set.
+    void setProgramDir(const QString &folder);
     // Every volume reports this kind of file system (empty: the real one).
     void setFileSystemType(const QString &type);
     // Called with the path of every file whose cached copy is dropped, just
@@ -42,6 +45,7 @@ public:
     QString updateIniPath() const override;
     QString autoUpdaterPath() const override;
     QDir applicationDir() const override;
+    QDir programDir() const override;
     QDir installerTempDir() const override;
     QDir downloadDir() const override;
     QStringList removableVolumes() const override;
@@ -62,6 +66,7 @@ private:
     QMap<QString, quint64> mFreeBytesBelow;
     Figure mClusterSize = Figure::Real;
     quint32 mClusterBytes = 0;
+    QString mProgramDir;
     QString mFileSystemType;
     std::function<void(const QString &)> mCacheDropHook;
 };

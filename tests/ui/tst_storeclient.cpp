@@ -1,5 +1,6 @@
 #include "generatedbody.h"
 #include "mainwindow.h"
+#include "testenvironment.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
 #include "velamarisclientbridge.h"
@@ -64,9 +65,10 @@ private slots:
     void failedDownloadReachesThePage();
     void cardThatCannotTakeTheSet_data();
     void cardThatCannotTakeTheSet();
+    void sonarStepReachesThePage();
 
 private:
-    void startStore();
+    void startStore(const QString &sonarUserId = QString());
     QStringList reported(const QString &kind) const;
     bool runEnded() const;
     QString pageStatus() const;
@@ -98,10 +100,11 @@ void StoreClientTest::cleanup()
     QCOMPARE(boxes, 0);
 }
 
-void StoreClientTest::startStore()
+void StoreClientTest::startStore(const QString &sonarUserId)
 {
     StoreSimulator::Options options;
     options.autostart = true;
+    options.sonarUserId = sonarUserId;
     QVERIFY(mFixture.startStore(options));
     connect(mFixture.store(), &StoreSimulator::pageEvent, this,
             [this](const QString &kind, const QString &detail) { mEvents.append({ kind, detail }); });
@@ -260,6 +263,34 @@ void StoreClientTest::cardThatCannotTakeTheSet()
         QVERIFY2(!record.request.path().startsWith("/files/"), qPrintable(record.request.path()));
     QCOMPARE(cardContent(card.mountPoint()), before);
     mFixture.closeWindow(); // before the card is unmounted
+}
+
+// A user of the sonar programme: the page signs in and joins, the run sends
+// the card's sonar log before the charts, and the page shows its phases and
+// reads the counts through the bridge.
+void StoreClientTest::sonarStepReachesThePage()
+{
+    const QString card = mDir->filePath("card");
+    makeCard(card);
+    const TestSupport::ChildResult made = TestSupport::runChild(
+        TestSupport::binDir() + "/Wakeform", { "--make-log", card + "/SONAR/Bay.fsh", "2", "40.8359,14.2488" });
+    QCOMPARE(made.exitCode, 0);
+    mFixture.environment()->setProgramDir(TestSupport::binDir());
+    startStore("skipper-7");
+    QVERIFY(TestSupport::writeFile(mFixture.environmentPath("app/trackServers.txt"), mFixture.storeHost().toLatin1()));
+    mFixture.openWindow(card);
+    QTRY_VERIFY_WITH_TIMEOUT(runEnded(), kWait);
+    QFile::remove(mFixture.environmentPath("app/trackServers.txt"));
+    QFile::remove(mFixture.environmentPath("app/history.xml"));
+    mFixture.environment()->setProgramDir(QString());
+
+    QCOMPARE(reported("status"), (QStringList { "init", "searchingtrack", "trackconversion", "uploadtrack", "download",
+                                                "install", "ugc", "completed" }));
+    QCOMPARE(reported("sonar").last(), QStringLiteral("uploaded=2 alreadyUploaded=0 corrupted=0"));
+    const QList<TrackUploadService::Upload> uploads = mFixture.store()->trackUploadService().uploads();
+    QCOMPARE(uploads.size(), 2);
+    QCOMPARE(uploads.first().field("userId"), QByteArray("skipper-7"));
+    QCOMPARE(uploads.first().complaints, QStringList());
 }
 
 QTEST_MAIN(StoreClientTest)

@@ -20,6 +20,8 @@ private slots:
     void removeMissingTreeIsSuccess();
     void removeTreeNeverFollowsLinks_data();
     void removeTreeNeverFollowsLinks();
+    void clearingEmptiesTheSonarFolder_data();
+    void clearingEmptiesTheSonarFolder();
     void catalogueRemoval();
     void sizeOfFilesToRemove_data();
     void sizeOfFilesToRemove();
@@ -89,6 +91,26 @@ void CardFilesTest::removeTreeNeverFollowsLinks()
     QVERIFY(!QFileInfo::exists(path("tree")) && !QFileInfo(path("tree")).isSymLink());
     QCOMPARE(readFile(path("precious/keep.txt")), QByteArray("keep"));
     QCOMPARE(readFile(path("precious/deep/more.txt")), QByteArray("more"));
+}
+
+// Converted tracks of an earlier run must not be sent again, whether or not
+// the download folder is there yet.
+void CardFilesTest::clearingEmptiesTheSonarFolder_data()
+{
+    QTest::addColumn<bool>("downloadFolderExists");
+    QTest::newRow("download folder present") << true;
+    QTest::newRow("download folder missing") << false;
+}
+
+void CardFilesTest::clearingEmptiesTheSonarFolder()
+{
+    QFETCH(bool, downloadFolderExists);
+    QVERIFY(writeFile(path("area/ugd/stk-tracks/old.zip"), "converted last run"));
+    if (downloadFolderExists)
+        QVERIFY(writeFile(path("area/Download/Velamari/a.vl2"), "a"));
+    clearDownloadArea(QDir(path("area/Download")));
+    QVERIFY(!QFileInfo::exists(path("area/ugd")));
+    QVERIFY(!QFileInfo::exists(path("area/Download")));
 }
 
 void CardFilesTest::catalogueRemoval()

@@ -1,4 +1,6 @@
 #include "localhttpserver.h"
+#include "timezoneservice.h"
+#include "trackuploadservice.h"
 #include "testsupport.h"
 #include "tmpfsmount.h"
 
@@ -28,6 +30,7 @@ private slots:
     void badCommandLines_data();
     void badCommandLines();
     void secondRunOnTheSameAreaIsRefusedAtOnce();
+    void sonarOnlyRunPrintsTheCounts();
 
 private:
     QString card(const QString &relative = QString()) const { return mDir->filePath("card/" + relative); }
@@ -203,6 +206,35 @@ void TidemartUpdateTest::secondRunOnTheSameAreaIsRefusedAtOnce()
     QVERIFY(first.waitForFinished(60000));
     QCOMPARE(first.exitCode(), 0);
     QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), chart);
+}
+
+// Without a manifest, --sonar sends the card's sonar logs and leaves the
+// charts alone; the services are the ones "trackServers.txt" names.
+void TidemartUpdateTest::sonarOnlyRunPrintsTheCounts()
+{
+    TrackUploadService uploads;
+    uploads.install(&mServer.server());
+    TimeZoneService timeZones;
+    timeZones.install(&mServer.server());
+    QVERIFY(TestSupport::copyExecutable(TestSupport::binDir() + "/Wakeform", mDir->filePath("bin"), "Wakeform"));
+    QVERIFY(writeFile(mDir->filePath("bin/trackServers.txt"), QStringLiteral("127.0.0.1:%1\n").arg(mServer.port()).toLatin1()));
+    QCOMPARE(TestSupport::runChild(mDir->filePath("bin/Wakeform"), { "--make-log", card("Bay.fsh"), "2", "40.8359,14.2488" })
+                 .exitCode,
+             0);
+
+    for (const QByteArray &counts : { QByteArray("sonar 2 uploaded, 0 already uploaded, 0 corrupted"),
+                                      QByteArray("sonar 0 uploaded, 2 already uploaded, 0 corrupted") }) {
+        const auto result = update({ "--card", card(), "--sonar", "--user-id", "u-1" });
+        QCOMPARE(result.exitCode, 0);
+        QList<QByteArray> phases = result.standardOutput.split('\n');
+        phases.erase(std::remove_if(phases.begin(), phases.end(),
+                                    [](const QByteArray &line) { return line.isEmpty() || line.startsWith("progress "); }),
+                     phases.end());
+        QCOMPARE(phases, (QList<QByteArray> { "init", "searchingtrack", "trackconversion", "uploadtrack", counts,
+                                              "completed" }));
+    }
+    QCOMPARE(uploads.uploadCount(), 2);
+    QCOMPARE(readFile(card("Velamari/Charts/a.vl2")), QByteArray("old a"));
 }
 
 QTEST_GUILESS_MAIN(TidemartUpdateTest)
