@@ -26,12 +26,12 @@ ByteRange ByteRange::fromHeader(const QByteArray &value, qint64 size)
     const QByteArray unit = "bytes=";
     if (text.left(unit.size()).toLower() != unit)
         return range;
-    const QByteArray spec = text.mid(unit.size()).trimmed();
-    const int dash = spec.indexOf('-');
-    if (dash < 0 || spec.contains(','))
+    const QByteArray rangeText = text.mid(unit.size()).trimmed();
+    const int dash = rangeText.indexOf('-');
+    if (dash < 0 || rangeText.contains(','))
         return range;
-    const qint64 first = position(spec.left(dash).trimmed());
-    const qint64 last = position(spec.mid(dash + 1).trimmed());
+    const qint64 first = position(rangeText.left(dash).trimmed());
+    const qint64 last = position(rangeText.mid(dash + 1).trimmed());
     if (first == -2 || last == -2 || (first < 0 && last < 0) || (first >= 0 && last >= 0 && first > last))
         return range;
 
