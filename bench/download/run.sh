@@ -12,6 +12,7 @@ set -euo pipefail
 
 size=${1:-1073741824}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/listening-port.sh"
 bin=${BUILD_DIR:-$root/build}/bin
 for program in "$bin/velamaris-httpserver" "$bin/bench-download"; do
   [ -x "$program" ] || { echo "missing $program: build first (scripts/build)" >&2; exit 1; }
@@ -30,12 +31,7 @@ trap cleanup EXIT
 printf '{ "routes": [ { "path": "/big.bin", "generate": %s } ] }\n' "$size" > "$work/routes.json"
 "$bin/velamaris-httpserver" --config "$work/routes.json" > "$work/server.out" &
 server_pid=$!
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
+port=$(listening_port "$work/server.out" "$server_pid" 10) || port=""
 [ -n "$port" ] || { echo "the server did not start" >&2; exit 1; }
 url="http://127.0.0.1:$port/big.bin"
 

@@ -9,6 +9,7 @@
 #   bench/sonar/run.sh [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/listening-port.sh
 build=${1:-build}
 runs=${RUNS:-3}
 for program in tidemart-update Sondrak Sondump Wakeform velamaris-store; do
@@ -40,12 +41,7 @@ done
 
 "$build/bin/velamaris-store" --port 0 > "$work/store.out" 2> "$work/store.err" &
 store_pid=$!
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/store.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
+port=$(listening_port "$work/store.out" "$store_pid" 10) || port=""
 [ -n "$port" ] || { echo "the simulated store did not start" >&2; exit 1; }
 printf '127.0.0.1:%s\n' "$port" > "$work/bin/trackServers.txt"
 url="http://127.0.0.1:$port/manifests/naples.json"

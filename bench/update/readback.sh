@@ -15,6 +15,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/listening-port.sh"
 bin=${BUILD_DIR:-$root/build}/bin
 runs=${RUNS:-4}
 size=${1:-1024}
@@ -35,13 +36,7 @@ cp "$bin/tidemart-update" "$work/bin/"
 
 "$bin/velamaris-store" --port 0 --big-set-mib "$size" --data-dir "$work/store" > "$work/store.out" 2>&1 &
 store_pid=$!
-port=""
-for _ in $(seq 1 3000); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/store.out")
-  [ -n "$port" ] && break
-  kill -0 "$store_pid" 2> /dev/null || break
-  sleep 0.2
-done
+port=$(listening_port "$work/store.out" "$store_pid" 600) || port=""
 [ -n "$port" ] || { echo "the store did not start:" >&2; cat "$work/store.out" >&2; exit 1; }
 url="http://127.0.0.1:$port/manifests/bench.json"
 

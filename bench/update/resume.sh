@@ -18,6 +18,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/listening-port.sh"
 bin=${BUILD_DIR:-$root/build}/bin
 size_mib=${1:-256}
 
@@ -55,13 +56,7 @@ printf '{"routes":[%s]}\n' "$routes" > "$work/server.json"
 
 "$bin/velamaris-httpserver" --port 0 --config "$work/server.json" > "$work/server.out" 2>&1 &
 server_pid=$!
-port=""
-for _ in $(seq 1 300); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
-  [ -n "$port" ] && break
-  kill -0 "$server_pid" 2> /dev/null || break
-  sleep 0.1
-done
+port=$(listening_port "$work/server.out" "$server_pid" 30) || port=""
 [ -n "$port" ] || { echo "the server did not start:" >&2; cat "$work/server.out" >&2; exit 1; }
 base="http://127.0.0.1:$port"
 

@@ -34,6 +34,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/listening-port.sh"
 here=$root/bench/update
 bin=${BUILD_DIR:-$root/build}/bin
 runs=${RUNS:-4}
@@ -77,14 +78,7 @@ start_store() {
   "$bin/velamaris-store" --port 0 --big-set-mib "$1" --data-dir "$work/store" --rate-mb "$rate" \
     > "$work/store.out" 2>&1 &
   store_pid=$!
-  port=""
-  # The store writes the archive before it listens.
-  for _ in $(seq 1 3000); do
-    port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/store.out")
-    [ -n "$port" ] && break
-    kill -0 "$store_pid" 2> /dev/null || break
-    sleep 0.2
-  done
+  port=$(listening_port "$work/store.out" "$store_pid" 600) || port=""
   [ -n "$port" ] || { echo "the store did not start:" >&2; cat "$work/store.out" >&2; exit 1; }
 }
 
